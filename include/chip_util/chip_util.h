@@ -1,0 +1,9 @@
+/* libchip_util: everything a chip driver links against, in one include. */
+#ifndef CHIP_UTIL_CHIP_UTIL_H
+#define CHIP_UTIL_CHIP_UTIL_H
+
+#include "chip_util/bounds.h"
+#include "chip_util/log.h"
+#include "chip_util/register.h"
+
+#endif /* CHIP_UTIL_CHIP_UTIL_H */

@@ -1,0 +1,182 @@
+/* Register tables, the chip registry and register field access.
+ *
+ * A driver describes each chip's registers in a register table: a root
+ * record, an array of modules, an array of instances per module and an
+ * array of register records per instance. It registers the table once per
+ * chip id; from then on it names a field by device number, instance index,
+ * register identifier and element index, and the library validates every
+ * index against the table before it calls the driver's access functions.
+ * Every refusal is logged through hdk_debug at level 1 (see log.h).
+ *
+ * The library keeps pointers only: tables and access functions stay owned
+ * by the driver and must stay valid and unchanged while registered.
+ * Registration for a device must be complete before any thread accesses
+ * that device; after that, every function here may run on any number of
+ * threads at once. No function here allocates memory on success or takes
+ * a lock. */
+#ifndef CHIP_UTIL_REGISTER_H
+#define CHIP_UTIL_REGISTER_H
+
+#include <stdint.h>
+
+#include "chip_util/export.h"
+
+CHIP_UTIL_BEGIN_DECLS
+
+/* Number of device numbers and of chip ids: both run from 0 to 319. */
+#define HDK_MAX_DEV_NUM 320u
+#define HDK_MAX_CHIP_NUM 320u
+
+/* ---- Register identifier ------------------------------------------------ */
+
+/* Bits 22-31: module index; bits 0-21: register index. */
+#define HDK_REG_ID(module, reg) \
+  ((uint32_t)((((uint32_t)(module)) << 22) | (((uint32_t)(reg)) & 0x3FFFFFu)))
+#define HDK_REG_ID_MODULE(reg_id) ((uint32_t)(reg_id) >> 22)
+#define HDK_REG_ID_INDEX(reg_id) ((uint32_t)(reg_id) & 0x3FFFFFu)
+
+/* ---- Records --------------------------------------------------------------
+ * Plain records in the order the drivers lay them out; every comparison
+ * against a count is unsigned. A null array counts as empty. */
+
+/* Register access functions; each returns a status, 0 for success. The
+ * device number passed is that of the access, never the chip id. */
+typedef int32_t (*hdk_read16_func)(uint32_t dev, uint16_t addr, uint16_t *value);
+typedef int32_t (*hdk_write16_func)(uint32_t dev, uint16_t addr, uint16_t value);
+typedef int32_t (*hdk_read32_func)(uint32_t dev, uint32_t addr, uint32_t *value);
+typedef int32_t (*hdk_write32_func)(uint32_t dev, uint32_t addr, uint32_t value);
+
+typedef struct hdk_reg_ops {
+  hdk_read16_func read16;
+  hdk_write16_func write16;
+  hdk_read32_func read32;
+  hdk_write32_func write32;
+} hdk_reg_ops;
+
+/* The register record: seven 32-bit words, read with shifts and masks so
+ * that the layout is the same on every host. Build them with the
+ * HDK_REG_* macros below.
+ *   loc:   bit 0 bit_indexed, bit 1 whole_reg, bits 2-31 offset
+ *   step:  bits 0-24 stride (signed), bits 25-31 access_type
+ *   shape: bits 0-21 elem_num, bits 22-31 reg_bytes
+ *   field: bits 4-17 field_bits, bits 18-31 start_bit
+ * The words user0, user4's bits 0-3, user5 and user6 belong to the driver. */
+typedef struct hdk_reg_info {
+  uint32_t user0;
+  uint32_t loc;
+  uint32_t step;
+  uint32_t shape;
+  uint32_t field;
+  uint32_t user5;
+  uint32_t user6;
+} hdk_reg_info;
+
+typedef struct hdk_reg_inst {
+  uint32_t base_addr; /* a register's address is base_addr + offset */
+  uint32_t user1;
+  uint32_t user2;
+  uint32_t reg_num; /* number of records in regs */
+  const hdk_reg_info *regs;
+} hdk_reg_inst;
+
+typedef struct hdk_reg_module {
+  uint32_t user0;
+  uint32_t inst_num; /* number of records in insts */
+  const hdk_reg_inst *insts;
+  uint32_t user3;
+  uint32_t ops_index; /* index into the chip table's ops_table */
+} hdk_reg_module;
+
+typedef struct hdk_chip_reg_table {
+  uint32_t chip_id; /* written by hdk_register_reg, never read */
+  uint32_t module_num; /* number of records in modules */
+  const hdk_reg_module *modules;
+  uint32_t user[5];
+  const hdk_reg_ops *ops_table; /* indexed by a module's ops_index */
+} hdk_chip_reg_table;
+
+/* Maps a device number to the chip id whose table serves it. Called on
+ * every access, several times per access: it must always give the same
+ * answer for one device. */
+typedef uint32_t (*hdk_chip_id_resolver)(uint32_t dev);
+
+/* ---- Packing macros for hdk_reg_info --------------------------------------
+ * Usable in C static initialisers and C++ constant expressions. Values are
+ * masked to their bit widths. */
+
+#define HDK_REG_BIT_INDEXED 0x1u /* stride counts bits, not address units */
+#define HDK_REG_WHOLE 0x2u       /* the record is a whole register */
+/* access_type 7 or 8: field writes do not read the register first. */
+#define HDK_REG_ACCESS_TYPE(type) ((((uint32_t)(type)) & 0x7Fu) << 25)
+#define HDK_REG_WRITE_ONLY HDK_REG_ACCESS_TYPE(7)
+
+#define HDK_REG_LOC(offset, flags) \
+  ((((uint32_t)(offset)) << 2) | (((uint32_t)(flags)) & 0x3u))
+#define HDK_REG_STEP(stride, flags) \
+  ((((uint32_t)(stride)) & 0x1FFFFFFu) | (((uint32_t)(flags)) & 0xFE000000u))
+#define HDK_REG_SHAPE(elem_num, reg_bytes) \
+  ((((uint32_t)(elem_num)) & 0x3FFFFFu) | ((((uint32_t)(reg_bytes)) & 0x3FFu) << 22))
+#define HDK_REG_FIELD_POS(start_bit, field_bits) \
+  (((((uint32_t)(start_bit)) & 0x3FFFu) << 18) | ((((uint32_t)(field_bits)) & 0x3FFFu) << 4))
+
+/* A full register record. `flags` is any OR of HDK_REG_BIT_INDEXED,
+ * HDK_REG_WHOLE and HDK_REG_ACCESS_TYPE(t); `stride` may be negative. */
+#define HDK_REG_INFO(offset, reg_bytes, start_bit, field_bits, elem_num, stride, flags) \
+  { 0u, HDK_REG_LOC(offset, flags), HDK_REG_STEP(stride, flags),                     \
+    HDK_REG_SHAPE(elem_num, reg_bytes), HDK_REG_FIELD_POS(start_bit, field_bits), 0u, 0u }
+
+/* Common shapes: one field of a 32- or 16-bit register, and a whole one. */
+#define HDK_REG32_FIELD(offset, start_bit, field_bits) \
+  HDK_REG_INFO(offset, 4, start_bit, field_bits, 1, 0, 0)
+#define HDK_REG16_FIELD(offset, start_bit, field_bits) \
+  HDK_REG_INFO(offset, 2, start_bit, field_bits, 1, 0, 0)
+#define HDK_REG32_WHOLE(offset) HDK_REG_INFO(offset, 4, 0, 32, 1, 0, HDK_REG_WHOLE)
+#define HDK_REG16_WHOLE(offset) HDK_REG_INFO(offset, 2, 0, 16, 1, 0, HDK_REG_WHOLE)
+
+/* ---- Registries -------------------------------------------------------- */
+
+/* Resolver per device number; null means "chip id = device number". */
+CHIP_UTIL_API extern hdk_chip_id_resolver g_hdk_regm_chip_cfg[HDK_MAX_DEV_NUM];
+/* Register table per chip id; null means "no table". */
+CHIP_UTIL_API extern hdk_chip_reg_table *g_hdk_chip_reg[HDK_MAX_CHIP_NUM];
+
+/* Stores `resolver` (null restores the identity mapping) for `dev`.
+ * A device number of 320 or more is ignored: nothing is stored. */
+CHIP_UTIL_API void hdk_register_reg_chip_id(uint32_t dev, hdk_chip_id_resolver resolver);
+
+/* The chip id of `dev`: the registered resolver's answer (not checked), or
+ * `dev` itself. A device number of 320 or more is given back unchanged
+ * without reading any slot, so every later check refuses it. */
+CHIP_UTIL_API uint32_t hdk_get_reg_chip_id(uint32_t dev);
+
+/* Files `table` under the chip id of `dev` (replacing an earlier table of
+ * that chip id) and writes the chip id into table->chip_id.
+ * Returns 0; 1 for a device number above 319; -1 for a null table or a
+ * resolved chip id of 320 or more. Refusals store nothing, and the first
+ * two are decided before the resolver is called. The table's contents are
+ * not examined here. */
+CHIP_UTIL_API int32_t hdk_register_reg(uint32_t dev, hdk_chip_reg_table *table);
+
+/* The register record that (dev, inst, reg_id) names, or null when any
+ * index is out of range or no table is registered. Prints nothing; the
+ * element index plays no part. */
+CHIP_UTIL_API const hdk_reg_info *hdk_get_reg_info(uint32_t dev, uint32_t inst, uint32_t reg_id);
+
+/* Walks the table of `dev` and checks the module, instance, register and
+ * element indexes, in that order. On success stores the three records
+ * through the out-parameters (each may be null to skip it) and returns 0.
+ * A chip id of 320 or more, or a chip without a table: -1, no message.
+ * An index out of range: -1 after logging, at level 1,
+ *   "\r\n<name>(dev, inst, 0x<reg_id>, elem) error code 0x<code>."
+ * with code 0x2 (module), 0x4 (instance), 0x8 (register) or 0x10
+ * (element); only the first failing test is reported. Out-parameters are
+ * written only on success. */
+CHIP_UTIL_API int32_t hdk_para_chk_and_get_module(const char *name, uint32_t dev, uint32_t inst,
+                                                  uint32_t reg_id, uint32_t elem,
+                                                  const hdk_reg_module **module,
+                                                  const hdk_reg_inst **instance,
+                                                  const hdk_reg_info **reg);
+
+CHIP_UTIL_END_DECLS
+
+#endif /* CHIP_UTIL_REGISTER_H */

@@ -1,0 +1,47 @@
+# Compares the defined dynamic symbols of LIBRARY with the names listed in
+# the files of LISTS (comma separated; one name per line, # comments).
+# Symbols the toolchain itself adds (sanitizer runtimes, linker markers)
+# are left out.
+string(REPLACE "," ";" lists "${LISTS}")
+set(expected "")
+foreach(list_file IN LISTS lists)
+  file(STRINGS "${list_file}" lines)
+  foreach(line IN LISTS lines)
+    string(STRIP "${line}" line)
+    if(line AND NOT line MATCHES "^#")
+      list(APPEND expected "${line}")
+    endif()
+  endforeach()
+endforeach()
+
+execute_process(COMMAND "${NM}" -D --defined-only "${LIBRARY}"
+  OUTPUT_VARIABLE nm_output RESULT_VARIABLE nm_result)
+if(NOT nm_result EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REPLACE "\n" ";" nm_lines "${nm_output}")
+set(actual "")
+foreach(line IN LISTS nm_lines)
+  if(line MATCHES "^[0-9a-fA-F]* *([A-Za-z]) ([^ @]+)")
+    set(kind "${CMAKE_MATCH_1}")
+    set(name "${CMAKE_MATCH_2}")
+    if(kind STREQUAL "A" OR name MATCHES "^(_init|_fini|__bss_start|_edata|_end)$"
+       OR name MATCHES "^__(asan|ubsan|lsan|tsan|sanitizer|sancov|gcov|llvm|odr_asan)")
+      continue()
+    endif()
+    list(APPEND actual "${name}")
+  endif()
+endforeach()
+
+set(unexpected ${actual})
+list(REMOVE_ITEM unexpected ${expected})
+set(missing ${expected})
+list(REMOVE_ITEM missing ${actual})
+if(unexpected OR missing)
+  list(JOIN unexpected " " unexpected_text)
+  list(JOIN missing " " missing_text)
+  message(FATAL_ERROR "${LIBRARY}\n  exported but not listed: ${unexpected_text}\n"
+                      "  listed but not exported: ${missing_text}")
+endif()
+list(LENGTH actual count)
+message(STATUS "${count} exported symbols, all listed")

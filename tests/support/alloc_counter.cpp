@@ -1,0 +1,80 @@
+#include "support/alloc_counter.hpp"
+
+#include <atomic>
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define CHIP_TEST_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
+    __has_feature(memory_sanitizer)
+#define CHIP_TEST_SANITIZED 1
+#endif
+#endif
+
+namespace {
+
+std::atomic<int> g_active{0};
+std::atomic<size_t> g_allocations{0};
+std::atomic<size_t> g_releases{0};
+
+}  // namespace
+
+#ifndef CHIP_TEST_SANITIZED
+// glibc's own entry points, which its malloc is an alias of.
+extern "C" void *__libc_malloc(size_t size);
+extern "C" void *__libc_calloc(size_t count, size_t size);
+extern "C" void *__libc_realloc(void *block, size_t size);
+extern "C" void __libc_free(void *block);
+
+extern "C" void *malloc(size_t size) {
+  if (g_active.load(std::memory_order_relaxed) != 0) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+  }
+  return __libc_malloc(size);
+}
+
+extern "C" void *calloc(size_t count, size_t size) {
+  if (g_active.load(std::memory_order_relaxed) != 0) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+  }
+  return __libc_calloc(count, size);
+}
+
+extern "C" void *realloc(void *block, size_t size) {
+  if (g_active.load(std::memory_order_relaxed) != 0) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+  }
+  return __libc_realloc(block, size);
+}
+
+extern "C" void free(void *block) {
+  if (block != nullptr && g_active.load(std::memory_order_relaxed) != 0) {
+    g_releases.fetch_add(1, std::memory_order_relaxed);
+  }
+  __libc_free(block);
+}
+#endif
+
+namespace chip_test {
+
+bool AllocCounter::available() {
+#ifdef CHIP_TEST_SANITIZED
+  return false;
+#else
+  return true;
+#endif
+}
+
+AllocCounter::AllocCounter() {
+  g_allocations = 0;
+  g_releases = 0;
+  g_active.fetch_add(1);
+}
+
+AllocCounter::~AllocCounter() { g_active.fetch_sub(1); }
+
+size_t AllocCounter::allocations() const { return g_allocations.load(); }
+
+size_t AllocCounter::releases() const { return g_releases.load(); }
+
+}  // namespace chip_test

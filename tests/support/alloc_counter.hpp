@@ -1,0 +1,29 @@
+// Counts calls of the C heap (malloc, calloc, realloc, free) made while a
+// counter is alive, on any thread. The counting replaces the process's
+// malloc, which the sanitizers also do, so it is only available in builds
+// without a sanitizer: tests then skip with GTEST_SKIP.
+#pragma once
+
+#include <cstddef>
+
+namespace chip_test {
+
+class AllocCounter {
+ public:
+  static bool available();
+  AllocCounter();
+  ~AllocCounter();
+  AllocCounter(const AllocCounter &) = delete;
+  AllocCounter &operator=(const AllocCounter &) = delete;
+  size_t allocations() const;
+  size_t releases() const;
+};
+
+}  // namespace chip_test
+
+#define CHIP_TEST_REQUIRE_ALLOC_COUNTER()                                   \
+  do {                                                                      \
+    if (!::chip_test::AllocCounter::available()) {                          \
+      GTEST_SKIP() << "heap counting is unavailable under a sanitizer";     \
+    }                                                                       \
+  } while (0)
