@@ -129,6 +129,7 @@ struct SingleCase {
   int32_t result;
   uint32_t value;  // when the result is 0
 };
+void PrintTo(const SingleCase &c, std::ostream *os) { *os << '"' << c.text << '"'; }
 
 class FmeaSingleNumber : public ::testing::TestWithParam<SingleCase> {};
 
@@ -174,6 +175,9 @@ struct ListCase {
   uint32_t count;    // drv_fmea_get_num_count
   Numbers numbers;   // what drv_fmea_get_nums stores
 };
+void PrintTo(const ListCase &c, std::ostream *os) {
+  *os << '"' << c.text << "\" capacity " << c.capacity;
+}
 
 class FmeaList : public ::testing::TestWithParam<ListCase> {};
 

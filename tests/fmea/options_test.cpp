@@ -57,6 +57,9 @@ struct OptionCase {
   drv_fmea_opt_type type;
   Record expected;
 };
+void PrintTo(const OptionCase &c, std::ostream *os) {
+  *os << '"' << c.command << "\" type " << c.type;
+}
 
 class FmeaOption : public ::testing::TestWithParam<OptionCase> {};
 
