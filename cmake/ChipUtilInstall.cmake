@@ -48,6 +48,12 @@ if(TARGET chip_sim)
 endif()
 foreach(library IN LISTS CHIP_UTIL_INSTALLED_LIBRARIES)
   chip_util_hide_build_only_links(${library})
+  # Each installed target finds the installed headers, as the core
+  # libraries already declare themselves.
+  get_target_property(include_dirs ${library} INTERFACE_INCLUDE_DIRECTORIES)
+  if(NOT include_dirs MATCHES "INSTALL_INTERFACE")
+    target_include_directories(${library} INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  endif()
 endforeach()
 
 # libchip_util finds libchip_bounds next to itself, wherever the prefix is
@@ -58,8 +64,7 @@ install(TARGETS ${CHIP_UTIL_INSTALLED_LIBRARIES}
   EXPORT chip_util-targets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     COMPONENT Runtime NAMELINK_COMPONENT Development
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development
-  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
 
 # Every exported header, including those that later subsystems add.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/chip_util
