@@ -141,10 +141,12 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME libchip-util)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${CHIP_UTIL_SUMMARY}")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Register field access through driver-supplied register tables, log output, an\
- operating-system abstraction layer, a failure-mode debug command parser and the\
- J0/J1 trace message codec, with bounds-checked memory and string functions.")
+set(CPACK_PACKAGE_DESCRIPTION [[
+Register field access through driver-supplied register tables, log output,
+an operating-system abstraction layer, a failure-mode debug command parser
+and the J0/J1 trace message codec, with bounds-checked memory and string
+functions. Contains the shared and static libraries, the headers, a CMake
+package (find_package(chip_util)) and a pkg-config file (chip_util).]])
 set(CPACK_PACKAGE_CONTACT "${CHIP_UTIL_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CHIP_UTIL_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
@@ -153,4 +155,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # file plus ldconfig trigger for the libraries this package provides.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+# Symbols are versioned and only ever added within a major version, so a
+# driver built against this release runs with any later one of the SONAME.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 include(CPack)
