@@ -1,6 +1,7 @@
 # Configures and builds the consumer project SOURCE in BINARY against the
 # installed PREFIX with the outer build's toolchain and flags, then runs
 # each program of RUN (comma separated). Every step must succeed.
+# EXPECT_SIM (0/1) tells the consumer whether the simulator is installed.
 file(REMOVE_RECURSE "${BINARY}")
 
 function(run_step what)
@@ -19,6 +20,7 @@ set(configure_args -G "${GENERATOR}" -S "${SOURCE}" -B "${BINARY}"
     "-DCMAKE_C_FLAGS=${C_FLAGS}"
     "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
     "-DCMAKE_EXE_LINKER_FLAGS=${EXE_LINKER_FLAGS}"
+    "-DCHIP_UTIL_EXPECT_SIM=${EXPECT_SIM}"
     # Only the staged prefix may satisfy find_package.
     -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
 if(MAKE_PROGRAM)
