@@ -2,17 +2,8 @@
 # the files of LISTS (comma separated; one name per line, # comments).
 # Symbols the toolchain itself adds (sanitizer runtimes, linker markers)
 # are left out.
-string(REPLACE "," ";" lists "${LISTS}")
-set(expected "")
-foreach(list_file IN LISTS lists)
-  file(STRINGS "${list_file}" lines)
-  foreach(line IN LISTS lines)
-    string(STRIP "${line}" line)
-    if(line AND NOT line MATCHES "^#")
-      list(APPEND expected "${line}")
-    endif()
-  endforeach()
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/symbol_lists.cmake)
+chip_util_read_symbol_lists(expected "${LISTS}")
 
 execute_process(COMMAND "${NM}" -D --defined-only "${LIBRARY}"
   OUTPUT_VARIABLE nm_output RESULT_VARIABLE nm_result)
@@ -25,8 +16,9 @@ foreach(line IN LISTS nm_lines)
   if(line MATCHES "^[0-9a-fA-F]* *([A-Za-z]) ([^ @]+)")
     set(kind "${CMAKE_MATCH_1}")
     set(name "${CMAKE_MATCH_2}")
-    if(kind STREQUAL "A" OR name MATCHES "^(_init|_fini|__bss_start|_edata|_end)$"
-       OR name MATCHES "^__(asan|ubsan|lsan|tsan|sanitizer|sancov|gcov|llvm|odr_asan)")
+    chip_util_is_toolchain_symbol(from_toolchain "${name}")
+    # Type A entries are the version nodes, not symbols.
+    if(kind STREQUAL "A" OR from_toolchain)
       continue()
     endif()
     list(APPEND actual "${name}")

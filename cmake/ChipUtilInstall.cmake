@@ -1,0 +1,161 @@
+# Install rules, the CMake package, the pkg-config file and the Debian
+# package. Included from the top-level CMakeLists.txt after every
+# subdirectory, when CHIP_UTIL_INSTALL is on.
+#
+# Layout under the prefix (LIBDIR and INCLUDEDIR from GNUInstallDirs, each
+# relative to the prefix or absolute):
+#   LIBDIR/libchip_util.so.1.0.0, .so.1, .so  and libchip_util.a
+#   LIBDIR/libchip_bounds.so.1.0.0, .so.1, .so
+#   LIBDIR/libchip_sim.a                       (when the simulator is built)
+#   LIBDIR/cmake/chip_util/                    find_package(chip_util)
+#   LIBDIR/pkgconfig/chip_util.pc              pkg-config chip_util
+#   INCLUDEDIR/chip_util/*.h
+#   BINDIR/chiputil                            (when the tool is built)
+include(CMakePackageConfigHelpers)
+
+set(CHIP_UTIL_SUMMARY "Utility library for user-space drivers of telecommunication chips")
+set(CHIP_UTIL_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/chip_util)
+set(CHIP_UTIL_PACKAGE_MAINTAINER "libchip_util maintainers <libchip-util@example.org>"
+  CACHE STRING "Maintainer named in the Debian package")
+
+# --- Libraries ---------------------------------------------------------------
+
+# Targets linked into the installed libraries for the build only: their
+# flags (warnings) or objects must not become a dependency of the exported
+# targets.
+set(CHIP_UTIL_BUILD_ONLY_TARGETS chip_util_warnings chip_util_objects)
+
+# chip_util_hide_build_only_links(TARGET): a static library passes even its
+# private dependencies on to its users, as $<LINK_ONLY:...>; those on
+# build-only targets are wrapped in $<BUILD_INTERFACE:...> so that the
+# export does not need them.
+function(chip_util_hide_build_only_links target)
+  get_target_property(links ${target} INTERFACE_LINK_LIBRARIES)
+  if(NOT links)
+    return()
+  endif()
+  foreach(build_only IN LISTS CHIP_UTIL_BUILD_ONLY_TARGETS)
+    list(TRANSFORM links REPLACE "^\\$<LINK_ONLY:${build_only}>$"
+                                 "$<LINK_ONLY:$<BUILD_INTERFACE:${build_only}>>")
+    list(TRANSFORM links REPLACE "^${build_only}$" "$<BUILD_INTERFACE:${build_only}>")
+  endforeach()
+  set_target_properties(${target} PROPERTIES INTERFACE_LINK_LIBRARIES "${links}")
+endfunction()
+
+set(CHIP_UTIL_INSTALLED_LIBRARIES chip_util chip_bounds chip_util_static)
+if(TARGET chip_sim)
+  list(APPEND CHIP_UTIL_INSTALLED_LIBRARIES chip_sim)
+endif()
+foreach(library IN LISTS CHIP_UTIL_INSTALLED_LIBRARIES)
+  chip_util_hide_build_only_links(${library})
+  # Each installed target finds the installed headers, as the core
+  # libraries already declare themselves.
+  get_target_property(include_dirs ${library} INTERFACE_INCLUDE_DIRECTORIES)
+  if(NOT include_dirs MATCHES "INSTALL_INTERFACE")
+    target_include_directories(${library} INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  endif()
+endforeach()
+
+# libchip_util finds libchip_bounds next to itself, wherever the prefix is
+# moved; the libraries carry no other search path once installed.
+set_target_properties(chip_util PROPERTIES INSTALL_RPATH "$ORIGIN")
+
+install(TARGETS ${CHIP_UTIL_INSTALLED_LIBRARIES}
+  EXPORT chip_util-targets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    COMPONENT Runtime NAMELINK_COMPONENT Development
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
+
+# Every exported header, including those that later subsystems add.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/chip_util
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+  COMPONENT Development
+  FILES_MATCHING PATTERN "*.h")
+
+# --- Command-line tool ---------------------------------------------------------
+
+if(TARGET chiputil)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+    set(chiputil_rpath "${CMAKE_INSTALL_LIBDIR}")
+  else()
+    # Relative to the tool, so that a moved prefix still works.
+    file(RELATIVE_PATH libdir_from_bindir /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${CMAKE_INSTALL_LIBDIR})
+    set(chiputil_rpath "$ORIGIN/${libdir_from_bindir}")
+  endif()
+  set_target_properties(chiputil PROPERTIES INSTALL_RPATH "${chiputil_rpath}")
+  install(TARGETS chiputil RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+endif()
+
+# --- CMake package ---------------------------------------------------------------
+
+install(EXPORT chip_util-targets
+  NAMESPACE chip_util::
+  FILE chip_util-targets.cmake
+  DESTINATION ${CHIP_UTIL_CMAKE_PACKAGE_DIR}
+  COMPONENT Development)
+
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/chip_util-config.cmake.in
+  ${PROJECT_BINARY_DIR}/package/chip_util-config.cmake
+  INSTALL_DESTINATION ${CHIP_UTIL_CMAKE_PACKAGE_DIR})
+# The SONAME carries the major version: any 1.x library serves a driver
+# built against 1.y.
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/chip_util-config-version.cmake
+  VERSION ${PROJECT_VERSION}
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+    ${PROJECT_BINARY_DIR}/package/chip_util-config.cmake
+    ${PROJECT_BINARY_DIR}/package/chip_util-config-version.cmake
+  DESTINATION ${CHIP_UTIL_CMAKE_PACKAGE_DIR}
+  COMPONENT Development)
+
+# --- pkg-config file ---------------------------------------------------------------
+
+# Written at install time: the prefix is only known then (cmake --install
+# --prefix, or the staging prefix of CPack). Relative directories are given
+# as ${prefix}/..., so that pkg-config --define-prefix works; absolute ones
+# as they are.
+string(CONFIGURE [=[
+set(chip_util_pc_prefix "${CMAKE_INSTALL_PREFIX}")
+set(chip_util_pc_libdir [[@CMAKE_INSTALL_LIBDIR@]])
+set(chip_util_pc_includedir [[@CMAKE_INSTALL_INCLUDEDIR@]])
+foreach(chip_util_pc_dir IN ITEMS libdir includedir)
+  if(NOT IS_ABSOLUTE "${chip_util_pc_${chip_util_pc_dir}}")
+    set(chip_util_pc_relative "${chip_util_pc_${chip_util_pc_dir}}")
+    set(chip_util_pc_${chip_util_pc_dir} "\${prefix}")
+    cmake_path(APPEND chip_util_pc_${chip_util_pc_dir} "${chip_util_pc_relative}")
+  endif()
+endforeach()
+set(chip_util_pc_version [[@PROJECT_VERSION@]])
+set(chip_util_pc_description [[@CHIP_UTIL_SUMMARY@]])
+configure_file([[@PROJECT_SOURCE_DIR@/cmake/chip_util.pc.in]]
+               [[@PROJECT_BINARY_DIR@/package/chip_util.pc]] @ONLY)
+]=] chip_util_pc_install_code @ONLY)
+install(CODE "${chip_util_pc_install_code}" COMPONENT Development)
+install(FILES ${PROJECT_BINARY_DIR}/package/chip_util.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+  COMPONENT Development)
+
+# --- Debian package ---------------------------------------------------------------
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME libchip-util)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${CHIP_UTIL_SUMMARY}")
+set(CPACK_PACKAGE_DESCRIPTION [[
+Register field access through driver-supplied register tables, log output,
+an operating-system abstraction layer, a failure-mode debug command parser
+and the J0/J1 trace message codec, with bounds-checked memory and string
+functions. Contains the shared and static libraries, the headers, a CMake
+package (find_package(chip_util)) and a pkg-config file (chip_util).]])
+set(CPACK_PACKAGE_CONTACT "${CHIP_UTIL_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CHIP_UTIL_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# Dependencies from the libraries' NEEDED entries (libc6, ...), and a shlibs
+# file plus ldconfig trigger for the libraries this package provides.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+# Symbols are versioned and only ever added within a major version, so a
+# driver built against this release runs with any later one of the SONAME.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+include(CPack)

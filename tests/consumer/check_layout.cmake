@@ -1,0 +1,117 @@
+# Checks what `cmake --install` put into PREFIX: the libraries with their
+# SONAME links and search paths, every exported header, the CMake package
+# (including its version rule) and the pkg-config file.
+# Inputs: PREFIX, LIBDIR, INCLUDEDIR (relative to PREFIX), HEADER_DIR (the
+# source headers), VERSION, SOVERSION, SIZEOF_VOID_P, EXPECT_SIM (0/1),
+# READELF.
+cmake_policy(VERSION 3.25)
+set(problems "")
+macro(problem text)
+  list(APPEND problems "${text}")
+endmacro()
+
+set(lib "${PREFIX}/${LIBDIR}")
+
+# lib<name>.so -> lib<name>.so.SOVERSION -> lib<name>.so.VERSION, and the
+# SONAME names the middle link.
+foreach(name IN ITEMS chip_util chip_bounds)
+  set(real "lib${name}.so.${VERSION}")
+  set(soname "lib${name}.so.${SOVERSION}")
+  foreach(link_and_target IN ITEMS "lib${name}.so=${soname}" "${soname}=${real}")
+    string(REPLACE "=" ";" pair "${link_and_target}")
+    list(GET pair 0 link)
+    list(GET pair 1 target)
+    if(NOT IS_SYMLINK "${lib}/${link}")
+      problem("${link} is not a symbolic link")
+      continue()
+    endif()
+    file(READ_SYMLINK "${lib}/${link}" points_to)
+    if(NOT points_to STREQUAL target)
+      problem("${link} points to ${points_to}, not ${target}")
+    endif()
+  endforeach()
+  if(NOT EXISTS "${lib}/${real}" OR IS_SYMLINK "${lib}/${real}")
+    problem("${real} missing")
+    continue()
+  endif()
+  execute_process(COMMAND "${READELF}" --dynamic --wide "${lib}/${real}" OUTPUT_VARIABLE dynamic)
+  if(NOT dynamic MATCHES "\\(SONAME\\)[^\n]*\\[${soname}\\]")
+    problem("${real} lacks SONAME ${soname}")
+  endif()
+  # Build-tree search paths are gone; libchip_util keeps only $ORIGIN, to
+  # find libchip_bounds beside it.
+  string(REGEX MATCHALL "\\((RPATH|RUNPATH)\\)[^\n]*\\[[^]\n]*\\]" search_paths "${dynamic}")
+  if(name STREQUAL "chip_util")
+    if(NOT search_paths STREQUAL "(RUNPATH)            Library runpath: [$ORIGIN]")
+      problem("${real} search path: '${search_paths}', not RUNPATH $ORIGIN")
+    endif()
+  elseif(search_paths)
+    problem("${real} keeps a search path: ${search_paths}")
+  endif()
+endforeach()
+
+set(archives libchip_util.a)
+if(EXPECT_SIM)
+  list(APPEND archives libchip_sim.a)
+endif()
+foreach(archive IN LISTS archives)
+  if(NOT EXISTS "${lib}/${archive}")
+    problem("${archive} missing")
+  endif()
+endforeach()
+
+file(GLOB headers RELATIVE "${HEADER_DIR}" "${HEADER_DIR}/*.h")
+foreach(header IN LISTS headers)
+  if(NOT EXISTS "${PREFIX}/${INCLUDEDIR}/chip_util/${header}")
+    problem("header chip_util/${header} missing")
+  endif()
+endforeach()
+
+set(package_dir "${lib}/cmake/chip_util")
+foreach(file IN ITEMS chip_util-config.cmake chip_util-config-version.cmake chip_util-targets.cmake)
+  if(NOT EXISTS "${package_dir}/${file}")
+    problem("${file} missing")
+  endif()
+endforeach()
+
+# Any release of the same major version serves; another major does not.
+string(REGEX MATCH "^[0-9]+" major "${VERSION}")
+math(EXPR next_major "${major} + 1")
+math(EXPR previous_major "${major} - 1")
+foreach(case IN ITEMS "${major}.0=TRUE" "${VERSION}=TRUE" "${next_major}.0=FALSE"
+                      "${previous_major}.9=FALSE")
+  string(REPLACE "=" ";" pair "${case}")
+  list(GET pair 0 PACKAGE_FIND_VERSION)
+  list(GET pair 1 expected)
+  string(REPLACE "." ";" parts "${PACKAGE_FIND_VERSION}")
+  list(GET parts 0 PACKAGE_FIND_VERSION_MAJOR)
+  set(PACKAGE_VERSION_COMPATIBLE "")
+  set(PACKAGE_VERSION_UNSUITABLE FALSE)
+  set(CMAKE_SIZEOF_VOID_P "${SIZEOF_VOID_P}")
+  include("${package_dir}/chip_util-config-version.cmake" OPTIONAL)
+  if((PACKAGE_VERSION_COMPATIBLE AND NOT PACKAGE_VERSION_UNSUITABLE) AND NOT expected)
+    problem("version ${PACKAGE_FIND_VERSION} wrongly accepted")
+  elseif(NOT (PACKAGE_VERSION_COMPATIBLE AND NOT PACKAGE_VERSION_UNSUITABLE) AND expected)
+    problem("version ${PACKAGE_FIND_VERSION} wrongly refused")
+  endif()
+endforeach()
+
+set(pc_file "${lib}/pkgconfig/chip_util.pc")
+if(NOT EXISTS "${pc_file}")
+  problem("chip_util.pc missing")
+else()
+  file(STRINGS "${pc_file}" pc_lines)
+  foreach(line IN ITEMS "prefix=${PREFIX}" "libdir=\${prefix}/${LIBDIR}"
+                        "includedir=\${prefix}/${INCLUDEDIR}" "Version: ${VERSION}"
+                        "Libs: -L\${libdir} -lchip_util -lchip_bounds" "Cflags: -I\${includedir}")
+    if(NOT line IN_LIST pc_lines)
+      problem("chip_util.pc lacks the line '${line}'")
+    endif()
+  endforeach()
+endif()
+
+if(problems)
+  list(JOIN problems "\n  " text)
+  message(FATAL_ERROR "Installed layout under ${PREFIX}:\n  ${text}")
+endif()
+message(STATUS "Installed layout under ${PREFIX} complete")
