@@ -3,6 +3,7 @@
 #define CHIP_UTIL_CHIP_UTIL_H
 
 #include "chip_util/bounds.h"
+#include "chip_util/j0j1.h"
 #include "chip_util/log.h"
 #include "chip_util/register.h"
 
