@@ -210,30 +210,27 @@ TEST(Decode, ClassificationMatchesModelOnRandomPatterns) {
   }
 }
 
-TEST(Decode, CapacityBelow64FailsAfterStoringTheLength) {
+// The length is stored whatever the capacity; the text is written only when
+// all 64 bytes fit, and never past the stated capacity.
+TEST(Decode, TextCapacity) {
   Pattern rx;
   rx.fill(0x33);
-  uint32_t length = 0xDEADBEEF;
-  Pattern text;
-  text.fill(kUntouched);
-  EXPECT_EQ(drv_decode_j0j1_rx_msg(rx.data(), &length, text.data(), 63), -1);
-  EXPECT_EQ(length, 1u);
-  EXPECT_EQ(text[63], kUntouched);  // nothing beyond the stated capacity
-  length = 0xDEADBEEF;
-  EXPECT_EQ(drv_decode_j0j1_rx_msg(rx.data(), &length, text.data(), 0), -1);
-  EXPECT_EQ(length, 1u);
-}
-
-TEST(Decode, LargerCapacityReceivesExactly64Bytes) {
-  Pattern rx;
-  rx.fill(0x33);
-  uint32_t length = 0;
-  std::array<uint8_t, 100> text;
-  text.fill(kUntouched);
-  ASSERT_EQ(drv_decode_j0j1_rx_msg(rx.data(), &length, text.data(), 100), 0);
-  EXPECT_EQ(text[0], 0x33);
-  EXPECT_TRUE(std::all_of(text.begin() + 1, text.begin() + 64, [](uint8_t b) { return b == 0; }));
-  EXPECT_TRUE(std::all_of(text.begin() + 64, text.end(), [](uint8_t b) { return b == kUntouched; }));
+  for (uint32_t capacity : {0u, 1u, 63u, 64u, 100u}) {
+    uint32_t length = 0xDEADBEEF;
+    std::array<uint8_t, 100> text;
+    text.fill(kUntouched);
+    const int32_t result = drv_decode_j0j1_rx_msg(rx.data(), &length, text.data(), capacity);
+    EXPECT_EQ(result, capacity >= 64 ? 0 : -1) << capacity;
+    EXPECT_EQ(length, 1u) << capacity;
+    const size_t written = capacity >= 64 ? 64 : capacity;
+    EXPECT_TRUE(std::all_of(text.begin() + written, text.end(),
+                            [](uint8_t b) { return b == kUntouched; }))
+        << capacity;
+    if (result == 0) {
+      EXPECT_EQ(text[0], 0x33);
+      EXPECT_TRUE(std::all_of(text.begin() + 1, text.begin() + 64, [](uint8_t b) { return b == 0; }));
+    }
+  }
 }
 
 TEST(Decode, NullArgumentsWriteNothing) {
