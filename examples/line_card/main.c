@@ -9,6 +9,7 @@ int main(void) {
   puts("line-card walkthrough");
   failures += walkthrough_registry();
   failures += walkthrough_fmea();
+  failures += walkthrough_trace();
   printf("\n%s\n", failures == 0 ? "walkthrough complete" : "walkthrough FAILED");
   return failures == 0 ? 0 : 1;
 }

@@ -6,5 +6,6 @@
  * described, non-zero otherwise. */
 int walkthrough_registry(void);
 int walkthrough_fmea(void);
+int walkthrough_trace(void);
 
 #endif
