@@ -4,6 +4,7 @@
 
 #include "chip_util/bounds.h"
 #include "chip_util/log.h"
+#include "chip_util/osal.h"
 #include "chip_util/register.h"
 
 #endif /* CHIP_UTIL_CHIP_UTIL_H */
