@@ -45,4 +45,11 @@ constexpr Release classify_release(BlockHeader header, uint32_t module, uint32_t
   return Release::kRefusedFree;
 }
 
+// Checks the header at `header_bytes` for a release under `module` and
+// settles the counters of `entry` (the caller's module): a verified release
+// takes the size off and clears both header words; a refused one counts an
+// error and leaves the header alone. The caller frees the block unless the
+// answer is kRefusedKeep.
+Release settle_release(unsigned char *header_bytes, uint32_t module, osal_malloc_counters &entry);
+
 }  // namespace osal

@@ -62,27 +62,30 @@ extern "C" void *osal_malloc_zero_sdk(uint32_t module, uint32_t size) {
   return area;
 }
 
+namespace osal {
+
+Release settle_release(unsigned char *header_bytes, uint32_t module, osal_malloc_counters &entry) {
+  BlockHeader header;
+  std::memcpy(&header, header_bytes, sizeof header);
+  const Release verdict = classify_release(header, module, counter_read(entry.malloc_size));
+  if (verdict == Release::kVerified) {
+    counter_sub(entry.malloc_size, header.size);
+    counter_add(entry.free_count, 1);
+    std::memset(header_bytes, 0, sizeof header);
+  } else {
+    counter_add(entry.free_error_count, 1);
+  }
+  return verdict;
+}
+
+}  // namespace osal
+
 extern "C" void osal_free_sdk(uint32_t module, void *area) {
   if (area == nullptr || !osal::module_in_table(module)) {
     return;
   }
   unsigned char *block = header_of(area);
-  osal::BlockHeader header;
-  std::memcpy(&header, block, sizeof header);
-  osal_malloc_counters &entry = g_osal_malloc_data[module];
-  switch (osal::classify_release(header, module, counter_read(entry.malloc_size))) {
-    case osal::Release::kVerified:
-      counter_sub(entry.malloc_size, header.size);
-      counter_add(entry.free_count, 1);
-      std::memset(block, 0, sizeof header);
-      hdk_free(block);
-      return;
-    case osal::Release::kRefusedFree:
-      counter_add(entry.free_error_count, 1);
-      hdk_free(block);
-      return;
-    case osal::Release::kRefusedKeep:
-      counter_add(entry.free_error_count, 1);
-      return;
+  if (osal::settle_release(block, module, g_osal_malloc_data[module]) != osal::Release::kRefusedKeep) {
+    hdk_free(block);
   }
 }
