@@ -14,14 +14,17 @@ osal_hook_funcs g_osal_hook_funcs = {nullptr, nullptr};
 
 namespace {
 
-// The counters are diagnostic and unlocked; each update is one relaxed
-// atomic step so that concurrent callers never race on a plain word.
+// The counters are diagnostic and unlocked: each update is a relaxed load
+// and store, so concurrent updates may be lost (as with a plain word) but
+// never race, and no bus-locked instruction lands on the allocation path.
 void counter_add(uint32_t &counter, uint32_t amount) {
-  std::atomic_ref<uint32_t>(counter).fetch_add(amount, std::memory_order_relaxed);
+  std::atomic_ref<uint32_t> word(counter);
+  word.store(word.load(std::memory_order_relaxed) + amount, std::memory_order_relaxed);
 }
 
 void counter_sub(uint32_t &counter, uint32_t amount) {
-  std::atomic_ref<uint32_t>(counter).fetch_sub(amount, std::memory_order_relaxed);
+  std::atomic_ref<uint32_t> word(counter);
+  word.store(word.load(std::memory_order_relaxed) - amount, std::memory_order_relaxed);
 }
 
 uint32_t counter_read(uint32_t &counter) {

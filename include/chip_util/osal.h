@@ -5,8 +5,9 @@
  * Nothing prints, nothing runs in the background, and the platform's error
  * number is left as the failing call set it. Every function may be called
  * from any thread. The allocation counters and the fallback clock counter
- * are diagnostic globals updated without a lock (each update is a single
- * relaxed atomic step, so concurrent callers never tear them). */
+ * are diagnostic globals updated without a lock: concurrent allocations and
+ * releases may lose a counter update, and nothing depends on their being
+ * exact. */
 #ifndef CHIP_UTIL_OSAL_H
 #define CHIP_UTIL_OSAL_H
 
