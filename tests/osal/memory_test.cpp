@@ -5,12 +5,22 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstddef>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "osal/block_header.hpp"
+
+// The exported records keep the layout that drivers compile against.
+static_assert(sizeof(osal_malloc_counters) == 16);
+static_assert(sizeof g_osal_malloc_data == 10 * 16);
+static_assert(offsetof(osal_malloc_counters, free_error_count) == 12);
+static_assert(sizeof(osal_hook_funcs) == 2 * sizeof(void *));
+static_assert(offsetof(hdk_named_sem, sem) == 32);
+static_assert(sizeof(osal_thread_start_info) == 2 * sizeof(void *));
+static_assert(offsetof(osal_date_time, second) == 6);
 
 namespace {
 
