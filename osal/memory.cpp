@@ -31,7 +31,9 @@ uint32_t counter_read(uint32_t &counter) {
   return std::atomic_ref<uint32_t>(counter).load(std::memory_order_relaxed);
 }
 
-unsigned char *header_of(void *area) { return static_cast<unsigned char *>(area) - sizeof(osal::BlockHeader); }
+unsigned char *header_of(void *area) {
+  return static_cast<unsigned char *>(area) - sizeof(osal::BlockHeader);
+}
 
 }  // namespace
 
