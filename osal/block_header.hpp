@@ -28,9 +28,9 @@ constexpr bool tag_intact(uint32_t tag) { return (tag & kTagMagicMask) == OSAL_B
 constexpr bool tag_names_module(uint32_t tag, uint32_t module) { return (tag >> 24) == module; }
 
 enum class Release {
-  kVerified,      // counted as a release, header cleared, block freed
-  kRefusedFree,   // counted as an error, block freed all the same
-  kRefusedKeep,   // counted as an error, memory not handed to the heap
+  kVerified,     // counted as a release, header cleared, block freed
+  kRefusedFree,  // counted as an error, block freed all the same
+  kRefusedKeep,  // counted as an error, memory not handed to the heap
 };
 
 // What a release of a block with `header`, asked for under `module` whose

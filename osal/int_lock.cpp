@@ -41,7 +41,8 @@ extern "C" int32_t osal_int_lock_mutex_init(void **slot) {
   if (slot == nullptr) {
     return -1;
   }
-  auto *mutex = static_cast<pthread_mutex_t *>(osal_malloc_sdk(kOwnModule, sizeof(pthread_mutex_t)));
+  auto *mutex =
+      static_cast<pthread_mutex_t *>(osal_malloc_sdk(kOwnModule, sizeof(pthread_mutex_t)));
   if (mutex == nullptr) {
     *slot = nullptr;
     return -1;

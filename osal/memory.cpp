@@ -39,7 +39,9 @@ unsigned char *header_of(void *area) {
 
 extern "C" void osal_memory_handle_init(void) {}
 
-extern "C" void osal_register_malloc(osal_malloc_hook hook) { g_osal_hook_funcs.malloc_hook = hook; }
+extern "C" void osal_register_malloc(osal_malloc_hook hook) {
+  g_osal_hook_funcs.malloc_hook = hook;
+}
 
 extern "C" void osal_register_free(osal_free_hook hook) { g_osal_hook_funcs.free_hook = hook; }
 
@@ -90,7 +92,8 @@ extern "C" void osal_free_sdk(uint32_t module, void *area) {
     return;
   }
   unsigned char *block = header_of(area);
-  if (osal::settle_release(block, module, g_osal_malloc_data[module]) != osal::Release::kRefusedKeep) {
+  if (osal::settle_release(block, module, g_osal_malloc_data[module]) !=
+      osal::Release::kRefusedKeep) {
     hdk_free(block);
   }
 }

@@ -26,8 +26,7 @@ constexpr int64_t wall_clock_ms(const timeval &t) {
 
 // A wait of `count` units, `units_per_second` of which make a second and
 // each of which lasts `nanos_per_unit` nanoseconds, as a sleep request.
-constexpr timespec split_delay(uint32_t count, uint32_t units_per_second,
-                               uint32_t nanos_per_unit) {
+constexpr timespec split_delay(uint32_t count, uint32_t units_per_second, uint32_t nanos_per_unit) {
   timespec request{};
   request.tv_sec = static_cast<time_t>(count / units_per_second);
   request.tv_nsec = static_cast<long>(count % units_per_second) * static_cast<long>(nanos_per_unit);

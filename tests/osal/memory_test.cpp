@@ -109,12 +109,14 @@ TEST_P(RefusedRelease, CountsAnErrorAndLeavesTheHeader) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RefusedRelease,
     ::testing::Values(
-        RefusalCase{{OSAL_BLOCK_TAG(4), 17}, 4, 16, osal::Release::kRefusedFree},   // size above count
-        RefusalCase{{OSAL_BLOCK_TAG(4), 16}, 5, 16, osal::Release::kRefusedFree},   // wrong module
-        RefusalCase{{OSAL_BLOCK_TAG(4), 0}, 0, 0, osal::Release::kRefusedFree},     // wrong module, size 0
-        RefusalCase{{0x04AAAAABu, 16}, 4, 16, osal::Release::kRefusedKeep},         // tag damaged
-        RefusalCase{{0x00555555u, 0}, 0, 0, osal::Release::kRefusedKeep},          // no tag at all
-        RefusalCase{{0, 0}, 0, 0, osal::Release::kRefusedKeep}),                    // cleared header
+        // The tag is intact: a size above the count, or the wrong module.
+        RefusalCase{{OSAL_BLOCK_TAG(4), 17}, 4, 16, osal::Release::kRefusedFree},
+        RefusalCase{{OSAL_BLOCK_TAG(4), 16}, 5, 16, osal::Release::kRefusedFree},
+        RefusalCase{{OSAL_BLOCK_TAG(4), 0}, 0, 0, osal::Release::kRefusedFree},
+        // No tag: damaged, absent, or cleared by an earlier release.
+        RefusalCase{{0x04AAAAABu, 16}, 4, 16, osal::Release::kRefusedKeep},
+        RefusalCase{{0x00555555u, 0}, 0, 0, osal::Release::kRefusedKeep},
+        RefusalCase{{0, 0}, 0, 0, osal::Release::kRefusedKeep}),
     [](const auto &info) { return "case" + std::to_string(info.index); });
 
 TEST(MemoryAccounting, WrongModuleCountsAnErrorInTheCallersEntryAndStillFrees) {
@@ -244,7 +246,8 @@ TEST(MemoryAccounting, RandomRunMatchesTheModel) {
       const size_t index = rng() % live.size();
       const Live block = live[index];
       live.erase(live.begin() + static_cast<std::ptrdiff_t>(index));
-      const uint32_t module = rng() % 4 == 0 ? (block.module + 1) % OSAL_MODULE_COUNT : block.module;
+      const uint32_t module =
+          rng() % 4 == 0 ? (block.module + 1) % OSAL_MODULE_COUNT : block.module;
       osal_free_sdk(module, block.area);
       if (module == block.module && model[module].malloc_size >= block.size) {
         model[module].malloc_size -= block.size;

@@ -23,16 +23,16 @@ TEST_P(Stricmp, ComparesLoweredBytes) {
   EXPECT_EQ(osal_stricmp(c.a, c.b), c.result);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Stricmp,
-                         ::testing::Values(IcmpCase{"Hello", "hELLO", 0}, IcmpCase{"abc", "abd", -1},
-                                           IcmpCase{"abc", "ab", 99}, IcmpCase{"ab", "abc", -99},
-                                           IcmpCase{"A", "b", -1}, IcmpCase{"", "", 0},
-                                           IcmpCase{"[", "{", '[' - '{'},  // not letters
-                                           IcmpCase{"\xC4", "\xE4", 0xC4 - 0xE4},  // high bytes as is
-                                           IcmpCase{"\xFF", "a", 0xFF - 'a'},  // read unsigned
-                                           IcmpCase{nullptr, "a", -1}, IcmpCase{"a", nullptr, -1},
-                                           IcmpCase{nullptr, nullptr, -1}),
-                         [](const auto &info) { return "case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Stricmp,
+    ::testing::Values(IcmpCase{"Hello", "hELLO", 0}, IcmpCase{"abc", "abd", -1},
+                      IcmpCase{"abc", "ab", 99}, IcmpCase{"ab", "abc", -99}, IcmpCase{"A", "b", -1},
+                      IcmpCase{"", "", 0}, IcmpCase{"[", "{", '[' - '{'},  // not letters
+                      IcmpCase{"\xC4", "\xE4", 0xC4 - 0xE4},               // high bytes as is
+                      IcmpCase{"\xFF", "a", 0xFF - 'a'},                   // read unsigned
+                      IcmpCase{nullptr, "a", -1}, IcmpCase{"a", nullptr, -1},
+                      IcmpCase{nullptr, nullptr, -1}),
+    [](const auto &info) { return "case" + std::to_string(info.index); });
 
 // Random texts over letters of both cases, digits and high bytes, against
 // a straightforward model in the default locale.

@@ -93,7 +93,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"ns", osal::split_ns, 0, 0, 0},
                       SplitCase{"ns", osal::split_ns, 999999999, 0, 999999999},
                       SplitCase{"ns", osal::split_ns, UINT32_MAX, 4, 294967295}),
-    [](const auto &info) { return std::string(info.param.unit) + "_" + std::to_string(info.param.count); });
+    [](const auto &info) {
+      return std::string(info.param.unit) + "_" + std::to_string(info.param.count);
+    });
 
 TEST(Delay, ShortWaitsLastAtLeastTheirTime) {
   auto start = steady_clock::now();
