@@ -30,7 +30,9 @@ TEST_P(SignalledWait, RunsItsFullTime) {
     pester.stop();
   }
   const auto elapsed = steady_clock::now() - start;
-  EXPECT_GE(elapsed, 300ms) << c.name;
+  // Resumed sleeps add up to the request; the slack only absorbs rounding
+  // of the kernel's remainders. A sleep cut short ends after one period.
+  EXPECT_GE(elapsed, 295ms) << c.name;
   EXPECT_LT(elapsed, 10s) << c.name;
   // The wait was really interrupted, more than once.
   EXPECT_GE(osal_test::g_signals_seen.load() - seen_before, 2) << c.name;
