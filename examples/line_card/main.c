@@ -10,6 +10,7 @@ int main(void) {
   failures += walkthrough_registry();
   failures += walkthrough_fmea();
   failures += walkthrough_trace();
+  failures += walkthrough_osal();
   printf("\n%s\n", failures == 0 ? "walkthrough complete" : "walkthrough FAILED");
   return failures == 0 ? 0 : 1;
 }

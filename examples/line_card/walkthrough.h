@@ -7,5 +7,6 @@
 int walkthrough_registry(void);
 int walkthrough_fmea(void);
 int walkthrough_trace(void);
+int walkthrough_osal(void);
 
 #endif

@@ -6,6 +6,7 @@
 #include "chip_util/fmea.h"
 #include "chip_util/j0j1.h"
 #include "chip_util/log.h"
+#include "chip_util/osal.h"
 #include "chip_util/register.h"
 
 #endif /* CHIP_UTIL_CHIP_UTIL_H */

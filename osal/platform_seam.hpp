@@ -1,0 +1,17 @@
+// The platform calls that tests need to make fail. Each pointer holds the
+// real call; a test may point it elsewhere and must restore it. Internal to
+// the library (hidden visibility): drivers never see these.
+#pragma once
+
+#include <pthread.h>
+#include <time.h>
+
+namespace osal::seam {
+
+using ClockGettime = int (*)(clockid_t, timespec *);
+using PthreadCreate = int (*)(pthread_t *, const pthread_attr_t *, void *(*)(void *), void *);
+
+extern ClockGettime clock_gettime_call;
+extern PthreadCreate pthread_create_call;
+
+}  // namespace osal::seam
