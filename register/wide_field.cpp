@@ -39,24 +39,31 @@ extern "C" void hdk_get_field_info(uint32_t start_bit, uint32_t field_bits, uint
   const uint32_t sh = start_bit % 32u;
   uint32_t e = start_bit / 32u;
 
-  // Full words: with sh 0 they are image words as they stand; otherwise each
-  // joins the top of one image word with the bottom of the next.
   if (sh == 0) {
     for (uint32_t k = 0; k < full; ++k, ++e) {
       *(field_lsw - k) = image[e];
     }
-  } else {
-    for (uint32_t k = 0; k < full; ++k, ++e) {
-      *(field_lsw - k) = (image[e] >> sh) | (image[e + 1u] << (32u - sh));
+    if (rem != 0) {
+      *(field_lsw - full) = image[e] & low_bits(rem);
     }
+    return;
+  }
+
+  // Each full word joins the top of one image word with the bottom of the
+  // next; the upper part is carried to the next round, so every image word
+  // is loaded once.
+  uint32_t upper = image[e] >> sh;
+  for (uint32_t k = 0; k < full; ++k, ++e) {
+    const uint32_t next = image[e + 1u];
+    *(field_lsw - k) = upper | (next << (32u - sh));
+    upper = next >> sh;
   }
   if (rem != 0) {
-    uint32_t top = image[e] >> sh;
     // The next image word is read only when it holds bits of the field.
     if (sh + rem > 32u) {
-      top |= image[e + 1u] << (32u - sh);
+      upper |= image[e + 1u] << (32u - sh);
     }
-    *(field_lsw - full) = top & low_bits(rem);
+    *(field_lsw - full) = upper & low_bits(rem);
   }
 }
 
@@ -77,27 +84,37 @@ extern "C" void hdk_set_field_info(uint32_t start_bit, uint32_t field_bits, uint
     for (uint32_t k = 0; k < full; ++k, ++e) {
       image[e] = *(field_lsw - k);
     }
-  } else {
-    const uint32_t keep_low = low_bits(sh);
-    for (uint32_t k = 0; k < full; ++k, ++e) {
-      const uint32_t chunk = *(field_lsw - k);
-      image[e] = (image[e] & keep_low) | (chunk << sh);
-      image[e + 1u] = (image[e + 1u] & ~keep_low) | (chunk >> (32u - sh));
+    if (rem != 0) {
+      const uint32_t top = *(field_lsw - full);
+      // A top chunk wider than the field is refused; the full chunks below
+      // it stay written.
+      if ((top >> rem) == 0) {
+        image[e] = (image[e] & ~low_bits(rem)) | top;
+      }
     }
-  }
-  if (rem == 0) {
     return;
   }
-  const uint32_t top = *(field_lsw - full);
-  // A top chunk wider than the field is refused; the full chunks below it
-  // stay written.
-  if ((top >> rem) != 0) {
+
+  // Each full chunk straddles two image words. The part that spills into
+  // the next word is carried in a register rather than written and read
+  // back, so every image word is loaded and stored at most once.
+  const uint32_t below = low_bits(sh);
+  uint32_t carry = image[e] & below;  // register bits under the field
+  for (uint32_t k = 0; k < full; ++k, ++e) {
+    const uint32_t chunk = *(field_lsw - k);
+    image[e] = carry | (chunk << sh);
+    carry = chunk >> (32u - sh);
+  }
+  const uint32_t top = rem != 0 ? *(field_lsw - full) : 0u;
+  if (rem == 0 || (top >> rem) != 0) {
+    // No top chunk, or a refused one: only the carried bits land in word e.
+    image[e] = (image[e] & ~below) | carry;
     return;
   }
-  const uint32_t mask = low_bits(rem) << sh;  // bits beyond word e drop out
-  image[e] = (image[e] & ~mask) | (top << sh);
-  if (sh + rem > 32u) {
-    const uint32_t spill = low_bits(sh + rem - 32u);
-    image[e + 1u] = (image[e + 1u] & ~spill) | (top >> (32u - sh));
+  const uint32_t end = sh + rem;  // one past the field's last bit in word e
+  const uint32_t covered = end >= 32u ? ~0u : low_bits(end);
+  image[e] = (image[e] & ~covered) | carry | (top << sh);
+  if (end > 32u) {
+    image[e + 1u] = (image[e + 1u] & ~low_bits(end - 32u)) | (top >> (32u - sh));
   }
 }
