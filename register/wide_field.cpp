@@ -4,7 +4,6 @@
 // 0-31) towards their first.
 #include <chip_util/register.h>
 
-#include <cstddef>
 #include <cstdint>
 
 #include "wide_layout.hpp"
@@ -13,16 +12,18 @@ namespace {
 
 using chip_reg::low_bits;
 
-// Register words counted from the least significant one: word e of the
-// image holds register bits 32e to 32e + 31.
-struct ImageFromLsw {
-  uint32_t *last;
-  uint32_t &operator[](uint32_t e) const { return *(last - e); }
+// A most-significant-word-first array seen from its least significant
+// word: element i holds bits 32i to 32i + 31 (of the register or the field).
+template <typename Word>
+struct FromLsw {
+  Word *last;
+  Word &operator[](uint32_t i) const { return *(last - i); }
 };
-struct ConstImageFromLsw {
-  const uint32_t *last;
-  uint32_t operator[](uint32_t e) const { return *(last - e); }
-};
+
+template <typename Word>
+FromLsw<Word> from_lsw(Word *first, uint32_t words) {
+  return {first + (words - 1u)};
+}
 
 }  // namespace
 
@@ -32,8 +33,8 @@ extern "C" void hdk_get_field_info(uint32_t start_bit, uint32_t field_bits, uint
       !chip_reg::field_lies_within(start_bit, field_bits, reg_bytes)) {
     return;
   }
-  const ConstImageFromLsw image{reg_image + (chip_reg::image_words(reg_bytes) - 1u)};
-  uint32_t *const field_lsw = field + (chip_reg::field_words(field_bits) - 1u);
+  const auto image = from_lsw(reg_image, chip_reg::image_words(reg_bytes));
+  const auto out = from_lsw(field, chip_reg::field_words(field_bits));
   const uint32_t full = field_bits / 32u;
   const uint32_t rem = field_bits % 32u;
   const uint32_t sh = start_bit % 32u;
@@ -41,10 +42,10 @@ extern "C" void hdk_get_field_info(uint32_t start_bit, uint32_t field_bits, uint
 
   if (sh == 0) {
     for (uint32_t k = 0; k < full; ++k, ++e) {
-      *(field_lsw - k) = image[e];
+      out[k] = image[e];
     }
     if (rem != 0) {
-      *(field_lsw - full) = image[e] & low_bits(rem);
+      out[full] = image[e] & low_bits(rem);
     }
     return;
   }
@@ -55,7 +56,7 @@ extern "C" void hdk_get_field_info(uint32_t start_bit, uint32_t field_bits, uint
   uint32_t upper = image[e] >> sh;
   for (uint32_t k = 0; k < full; ++k, ++e) {
     const uint32_t next = image[e + 1u];
-    *(field_lsw - k) = upper | (next << (32u - sh));
+    out[k] = upper | (next << (32u - sh));
     upper = next >> sh;
   }
   if (rem != 0) {
@@ -63,7 +64,7 @@ extern "C" void hdk_get_field_info(uint32_t start_bit, uint32_t field_bits, uint
     if (sh + rem > 32u) {
       upper |= image[e + 1u] << (32u - sh);
     }
-    *(field_lsw - full) = upper & low_bits(rem);
+    out[full] = upper & low_bits(rem);
   }
 }
 
@@ -73,8 +74,8 @@ extern "C" void hdk_set_field_info(uint32_t start_bit, uint32_t field_bits, uint
       !chip_reg::field_lies_within(start_bit, field_bits, reg_bytes)) {
     return;
   }
-  const ImageFromLsw image{reg_image + (chip_reg::image_words(reg_bytes) - 1u)};
-  const uint32_t *const field_lsw = field + (chip_reg::field_words(field_bits) - 1u);
+  const auto image = from_lsw(reg_image, chip_reg::image_words(reg_bytes));
+  const auto in = from_lsw(field, chip_reg::field_words(field_bits));
   const uint32_t full = field_bits / 32u;
   const uint32_t rem = field_bits % 32u;
   const uint32_t sh = start_bit % 32u;
@@ -82,10 +83,10 @@ extern "C" void hdk_set_field_info(uint32_t start_bit, uint32_t field_bits, uint
 
   if (sh == 0) {
     for (uint32_t k = 0; k < full; ++k, ++e) {
-      image[e] = *(field_lsw - k);
+      image[e] = in[k];
     }
     if (rem != 0) {
-      const uint32_t top = *(field_lsw - full);
+      const uint32_t top = in[full];
       // A top chunk wider than the field is refused; the full chunks below
       // it stay written.
       if ((top >> rem) == 0) {
@@ -101,11 +102,11 @@ extern "C" void hdk_set_field_info(uint32_t start_bit, uint32_t field_bits, uint
   const uint32_t below = low_bits(sh);
   uint32_t carry = image[e] & below;  // register bits under the field
   for (uint32_t k = 0; k < full; ++k, ++e) {
-    const uint32_t chunk = *(field_lsw - k);
+    const uint32_t chunk = in[k];
     image[e] = carry | (chunk << sh);
     carry = chunk >> (32u - sh);
   }
-  const uint32_t top = rem != 0 ? *(field_lsw - full) : 0u;
+  const uint32_t top = rem != 0 ? in[full] : 0u;
   if (rem == 0 || (top >> rem) != 0) {
     // No top chunk, or a refused one: only the carried bits land in word e.
     image[e] = (image[e] & ~below) | carry;

@@ -230,9 +230,10 @@ CHIP_UTIL_API void hdk_set_field_info(uint32_t start_bit, uint32_t field_bits,
  *     is touched before these two checks pass.
  *  3. A whole-register record copies reg_bytes bytes with memcpy_s, with
  *     reg_bytes as the destination capacity: image to field on a read,
- *     field to image on a write. 0 when memcpy_s succeeds, else -1 (so a
- *     reg_bytes of 0 or a buffer overlapping the other gives -1, and then
- *     memcpy_s has cleared the destination). The element index is not used.
+ *     field to image on a write. 0 when memcpy_s succeeds, else -1: a
+ *     reg_bytes of 0 gives -1 with nothing copied, and overlapping buffers
+ *     give -1 after memcpy_s has cleared the destination's reg_bytes bytes.
+ *     The element index is not used.
  *  4. Otherwise the field begins at the record's start_bit; for a
  *     bit-indexed record at (stride * elem + start_bit) mod (8 * reg_bytes),
  *     in unsigned 32-bit arithmetic with the stride sign-extended, so the

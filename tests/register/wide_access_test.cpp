@@ -142,6 +142,13 @@ TEST_F(WideAccess, WholeRegisterCopiesExactlyRegBytesBothWays) {
   }
 }
 
+TEST_F(WideAccess, OverlappingWholeRegisterCopyIsRefusedAndClearsTheDestination) {
+  uint32_t words[4] = {0x11111111u, 0x22222222u, 0x33333333u, 0x44444444u};
+  EXPECT_EQ(access(kWhole12, 0, words, words + 1, kRead), -1);
+  const uint32_t expected[4] = {0x11111111u, 0, 0, 0};
+  EXPECT_EQ(0, std::memcmp(words, expected, sizeof words));
+}
+
 TEST_F(WideAccess, ElementPositions) {
   struct Case {
     Reg reg;
