@@ -4,6 +4,7 @@
 // 0-31) towards their first.
 #include <chip_util/register.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "wide_layout.hpp"
@@ -17,7 +18,7 @@ using chip_reg::low_bits;
 template <typename Word>
 struct FromLsw {
   Word *last;
-  Word &operator[](uint32_t i) const { return *(last - i); }
+  Word &operator[](std::size_t i) const { return *(last - i); }
 };
 
 template <typename Word>
@@ -38,10 +39,10 @@ extern "C" void hdk_get_field_info(uint32_t start_bit, uint32_t field_bits, uint
   const uint32_t full = field_bits / 32u;
   const uint32_t rem = field_bits % 32u;
   const uint32_t sh = start_bit % 32u;
-  uint32_t e = start_bit / 32u;
+  std::size_t e = start_bit / 32u;
 
   if (sh == 0) {
-    for (uint32_t k = 0; k < full; ++k, ++e) {
+    for (std::size_t k = 0; k < full; ++k, ++e) {
       out[k] = image[e];
     }
     if (rem != 0) {
@@ -54,7 +55,7 @@ extern "C" void hdk_get_field_info(uint32_t start_bit, uint32_t field_bits, uint
   // next; the upper part is carried to the next round, so every image word
   // is loaded once.
   uint32_t upper = image[e] >> sh;
-  for (uint32_t k = 0; k < full; ++k, ++e) {
+  for (std::size_t k = 0; k < full; ++k, ++e) {
     const uint32_t next = image[e + 1u];
     out[k] = upper | (next << (32u - sh));
     upper = next >> sh;
@@ -79,10 +80,10 @@ extern "C" void hdk_set_field_info(uint32_t start_bit, uint32_t field_bits, uint
   const uint32_t full = field_bits / 32u;
   const uint32_t rem = field_bits % 32u;
   const uint32_t sh = start_bit % 32u;
-  uint32_t e = start_bit / 32u;
+  std::size_t e = start_bit / 32u;
 
   if (sh == 0) {
-    for (uint32_t k = 0; k < full; ++k, ++e) {
+    for (std::size_t k = 0; k < full; ++k, ++e) {
       image[e] = in[k];
     }
     if (rem != 0) {
@@ -101,7 +102,7 @@ extern "C" void hdk_set_field_info(uint32_t start_bit, uint32_t field_bits, uint
   // back, so every image word is loaded and stored at most once.
   const uint32_t below = low_bits(sh);
   uint32_t carry = image[e] & below;  // register bits under the field
-  for (uint32_t k = 0; k < full; ++k, ++e) {
+  for (std::size_t k = 0; k < full; ++k, ++e) {
     const uint32_t chunk = in[k];
     image[e] = carry | (chunk << sh);
     carry = chunk >> (32u - sh);
