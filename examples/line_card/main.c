@@ -11,6 +11,7 @@ int main(void) {
   failures += walkthrough_fmea();
   failures += walkthrough_trace();
   failures += walkthrough_osal();
+  failures += walkthrough_wide();
   printf("\n%s\n", failures == 0 ? "walkthrough complete" : "walkthrough FAILED");
   return failures == 0 ? 0 : 1;
 }

@@ -8,5 +8,6 @@ int walkthrough_registry(void);
 int walkthrough_fmea(void);
 int walkthrough_trace(void);
 int walkthrough_osal(void);
+int walkthrough_wide(void);
 
 #endif

@@ -177,6 +177,104 @@ CHIP_UTIL_API int32_t hdk_para_chk_and_get_module(const char *name, uint32_t dev
                                                   const hdk_reg_inst **instance,
                                                   const hdk_reg_info **reg);
 
+/* ---- Wide fields and register images --------------------------------------
+ * Registers of any width (up to the 1023 bytes a record can describe) are
+ * worked on in memory: the driver brings the register's value into a
+ * register image by its own means, and the functions below move a field out
+ * of it or into it. Nothing here touches hardware or calls hdk_reg_ops.
+ *
+ * Register image: ceil(reg_bytes / 4) words of 32 bits, most significant
+ * word first. The last word holds register bits 0-31, the one before it
+ * bits 32-63, and so on; when reg_bytes is not a multiple of 4 the first
+ * word holds the remaining high bits in its low-order part.
+ * Field buffer: ceil(field_bits / 32) words laid out the same way; the
+ * first word holds the top field_bits % 32 bits (when not 0) in its
+ * low-order part, and its bits above the field are 0.
+ * Buffer sizes are the caller's responsibility; these functions never read
+ * or write more than ceil(reg_bytes / 4) image words and ceil(field_bits /
+ * 32) field words, and work 32 bits at a time, so their cost grows with the
+ * field width, not with the register width. No allocation, no lock. */
+
+/* Copies the field_bits-wide field whose bit 0 is register bit start_bit
+ * out of reg_image into field. Reads only image words that hold bits of the
+ * field and writes exactly ceil(field_bits / 32) field words, the bits above
+ * the field in the first word set to 0. Full words are not masked.
+ * Does nothing at all (field left untouched) when field_bits is 0, when the
+ * field does not lie within the register (start_bit + field_bits above
+ * 8 * reg_bytes), or when either pointer is null. */
+CHIP_UTIL_API void hdk_get_field_info(uint32_t start_bit, uint32_t field_bits,
+                                      uint32_t reg_bytes, const uint32_t *reg_image,
+                                      uint32_t *field);
+
+/* Writes field into the field_bits-wide field at register bit start_bit of
+ * reg_image, 32 bits at a time from the least significant word of field.
+ * Every register bit outside the field keeps its value.
+ * When field_bits is not a multiple of 32, the top chunk (the first word of
+ * field, holding n = field_bits % 32 bits) must have no bit at or above
+ * bit n set: if it has, that chunk is not written while the full 32-bit
+ * chunks below it already have been. A field_bits that is a multiple of 32
+ * is never refused.
+ * Does nothing at all (image untouched) when field_bits is 0, when the
+ * field does not lie within the register (start_bit + field_bits above
+ * 8 * reg_bytes), or when either pointer is null. */
+CHIP_UTIL_API void hdk_set_field_info(uint32_t start_bit, uint32_t field_bits,
+                                      uint32_t reg_bytes, uint32_t *reg_image,
+                                      const uint32_t *field);
+
+/* Reads (direction 0) or writes (any other direction) the field that
+ * (dev, inst, reg_id, elem) names, on a register image in memory.
+ * In this order:
+ *  1. hdk_para_chk_and_get_module("hdk_access_reg_field", ...) must pass;
+ *     otherwise -1 (the check logs its message where it logs one).
+ *  2. A null reg_image or field gives -1 without a message. Neither buffer
+ *     is touched before these two checks pass.
+ *  3. A whole-register record copies reg_bytes bytes with memcpy_s, with
+ *     reg_bytes as the destination capacity: image to field on a read,
+ *     field to image on a write. 0 when memcpy_s succeeds, else -1: a
+ *     reg_bytes of 0 gives -1 with nothing copied, and overlapping buffers
+ *     give -1 after memcpy_s has cleared the destination's reg_bytes bytes.
+ *     The element index is not used.
+ *  4. Otherwise the field begins at the record's start_bit; for a
+ *     bit-indexed record at (stride * elem + start_bit) mod (8 * reg_bytes),
+ *     in unsigned 32-bit arithmetic with the stride sign-extended, so the
+ *     position wraps within this one register image. Without the
+ *     bit-indexed flag the element index is not used.
+ *  5. hdk_get_field_info or hdk_set_field_info on the two buffers; 0.
+ *     A write whose top partial chunk has bits above the field still
+ *     returns 0 (see hdk_set_field_info).
+ * Records no consistent table holds are refused with -1, without a message
+ * and with both buffers untouched: a field_bits of 0, a bit-indexed record
+ * with a reg_bytes of 0, and a field (at its element's position) reaching
+ * above bit 8 * reg_bytes - 1. */
+CHIP_UTIL_API int32_t hdk_access_reg_field(uint32_t dev, uint32_t inst, uint32_t reg_id,
+                                           uint32_t elem, uint32_t *reg_image, uint32_t *field,
+                                           uint32_t direction);
+
+/* ---- Value translation tables -----------------------------------------------
+ * A caller-owned array of value pairs that translates between two codings
+ * in both directions (for example a line-rate code and a rate in Mbit/s).
+ * The pair count is passed with every call. Both look-ups scan linearly from
+ * the first pair, compare all 32 bits, and stop at the first match, so where
+ * several pairs match the one nearest the start wins. The table is only
+ * read; no state, no lock, no allocation, nothing printed. */
+typedef struct hdk_trans_pair {
+  uint32_t m0;
+  uint32_t m1;
+} hdk_trans_pair;
+
+/* Finds `value` among the m0 members and stores that pair's m1 in *result.
+ * Returns 0 when found, 1 when not (result untouched). A count of 0 gives 1
+ * without reading the table; so does a null table, whatever the count.
+ * A null result turns the call into a membership test: 0 or 1 as above,
+ * nothing stored. */
+CHIP_UTIL_API int32_t hdk_struct_trans_m0tom1(const hdk_trans_pair *table, uint32_t count,
+                                              uint32_t value, uint32_t *result);
+
+/* The reverse look-up: finds `value` among the m1 members and stores that
+ * pair's m0. Results and refusals as for hdk_struct_trans_m0tom1. */
+CHIP_UTIL_API int32_t hdk_struct_trans_m1tom0(const hdk_trans_pair *table, uint32_t count,
+                                              uint32_t value, uint32_t *result);
+
 CHIP_UTIL_END_DECLS
 
 #endif /* CHIP_UTIL_REGISTER_H */
