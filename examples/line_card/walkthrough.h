@@ -10,4 +10,7 @@ int walkthrough_trace(void);
 int walkthrough_osal(void);
 int walkthrough_wide(void);
 
+/* Runs every step in order; returns the number of steps that failed. */
+int line_card_walkthrough(void);
+
 #endif

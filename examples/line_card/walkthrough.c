@@ -1,0 +1,17 @@
+/* The whole walkthrough, step by step. */
+#include <stdio.h>
+
+#include "walkthrough.h"
+
+int line_card_walkthrough(void) {
+  int failures = 0;
+  puts("line-card walkthrough");
+  failures += walkthrough_registry();
+  failures += walkthrough_fmea();
+  failures += walkthrough_trace();
+  failures += walkthrough_osal();
+  failures += walkthrough_wide();
+  printf("\n%s\n", failures == 0 ? "walkthrough complete" : "walkthrough FAILED");
+  fflush(stdout);
+  return failures;
+}
