@@ -1,0 +1,26 @@
+// chiputil demo: the example line-card driver's walkthrough.
+#include <cstdio>
+#include <string>
+
+#include "cli.hpp"
+
+extern "C" int line_card_walkthrough(void);
+
+namespace chiputil {
+
+int run_demo(int argc, char **argv) {
+  if (argc > 1 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::fputs("usage: chiputil demo\n\nRuns the example line-card driver against a simulated "
+               "chip: registering a register table, field reads and writes with the\naccesses "
+               "the chip saw, refused accesses with their log messages, trace codec, FMEA\n"
+               "command parsing and the OS layer.\n",
+               stdout);
+    return kExitOk;
+  }
+  if (argc > 1) {
+    return usage_error("demo", "takes no arguments");
+  }
+  return line_card_walkthrough() == 0 ? kExitOk : kExitRefused;
+}
+
+}  // namespace chiputil
