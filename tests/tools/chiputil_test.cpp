@@ -15,13 +15,13 @@ extern char **environ;
 
 namespace {
 
-struct Run {
+struct ToolRun {
   int status = -1;
   std::string out;
   std::string err;
 };
 
-Run chiputil(const std::vector<std::string> &args) {
+ToolRun chiputil(const std::vector<std::string> &args) {
   std::vector<char *> argv;
   std::string program = CHIPUTIL_PATH;
   argv.push_back(program.data());
@@ -48,7 +48,7 @@ Run chiputil(const std::vector<std::string> &args) {
   posix_spawn_file_actions_destroy(&actions);
   close(out_pipe[1]);
   close(err_pipe[1]);
-  Run run;
+  ToolRun run;
   if (spawned != 0) {
     ADD_FAILURE() << "cannot start " << program;
     close(out_pipe[0]);
@@ -94,13 +94,13 @@ const std::string kSpacesFrameRow = "c8" + repeat(" 20", 15);
 const std::string kSpacesPattern = repeat(kSpacesFrameRow + " ", 4);
 
 TEST(Chiputil, EncodesFifteenBlanksToTheKnownFrame) {
-  const Run run = chiputil({"j0", "encode", "--len", "16", ""});
+  const ToolRun run = chiputil({"j0", "encode", "--len", "16", ""});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, repeat(kSpacesFrameRow + "\n", 4));
 }
 
 TEST(Chiputil, DecodesEveryRotationOfAnEncodedTrace) {
-  const Run encoded = chiputil({"j0", "encode", "--len", "64", "LINE-CARD-7/PORT-3"});
+  const ToolRun encoded = chiputil({"j0", "encode", "--len", "64", "LINE-CARD-7/PORT-3"});
   ASSERT_EQ(encoded.status, 0) << encoded.err;
   std::string hex = encoded.out;
   for (char &c : hex) {
@@ -108,7 +108,7 @@ TEST(Chiputil, DecodesEveryRotationOfAnEncodedTrace) {
   }
   // Rotate by 37 bytes, as a receiver may see it.
   const std::string rotated = hex.substr(37 * 3) + hex.substr(0, 37 * 3);
-  const Run run = chiputil({"j0", "decode", "--json", rotated});
+  const ToolRun run = chiputil({"j0", "decode", "--json", rotated});
   ASSERT_EQ(run.status, 0) << run.err;
   const auto json = nlohmann::json::parse(run.out);
   EXPECT_EQ(json["trace_length"], 64);
@@ -116,27 +116,27 @@ TEST(Chiputil, DecodesEveryRotationOfAnEncodedTrace) {
 }
 
 TEST(Chiputil, DecodeEscapesUnprintableBytes) {
-  const Run run = chiputil({"j0", "decode", repeat("0x00:", 63) + "0x00"});
+  const ToolRun run = chiputil({"j0", "decode", repeat("0x00:", 63) + "0x00"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "trace length: 1\ntext: \"\\x00\"\n");
 }
 
 TEST(Chiputil, Crc7OfTheKnownFrame) {
-  const Run from_text = chiputil({"crc7", "--text", ""});
+  const ToolRun from_text = chiputil({"crc7", "--text", ""});
   EXPECT_EQ(from_text.status, 0) << from_text.err;
   EXPECT_EQ(from_text.out, "crc7: 0x48 (frame byte 0 with marker: 0xc8)\n");
-  const Run from_hex = chiputil({"crc7", kSpacesFrameRow});
+  const ToolRun from_hex = chiputil({"crc7", kSpacesFrameRow});
   EXPECT_EQ(from_hex.out,
             "crc7: 0x48 (frame byte 0 with marker: 0xc8)\nreceived byte 0: 0xc8 (CRC matches)\n");
 }
 
 TEST(Chiputil, FmeaExampleInTextAndJson) {
   const std::string command = "read[addr=0x1000,mask=0xff,val=0x1,cmp_val=0x5] dfx[1,2,3]";
-  const Run text = chiputil({"fmea", command});
+  const ToolRun text = chiputil({"fmea", command});
   EXPECT_EQ(text.status, 0) << text.err;
   EXPECT_EQ(text.out, "read         addr=0x1000 mask=0xff val=0x1 cmp_val=0x5\n"
                       "dfx          1 2 3\n");
-  const Run json_run = chiputil({"fmea", "--json", command + " inject[addr=0x2000,val=3]"});
+  const ToolRun json_run = chiputil({"fmea", "--json", command + " inject[addr=0x2000,val=3]"});
   ASSERT_EQ(json_run.status, 0) << json_run.err;
   const auto json = nlohmann::json::parse(json_run.out);
   ASSERT_EQ(json["options"].size(), 2u);
@@ -149,15 +149,15 @@ TEST(Chiputil, FmeaExampleInTextAndJson) {
 }
 
 TEST(Chiputil, FieldGetAndSetThroughTheWideFieldFunctions) {
-  const Run get = chiputil({"field", "get", "--start", "4", "--bits", "8", "--reg-bytes", "4",
+  const ToolRun get = chiputil({"field", "get", "--start", "4", "--bits", "8", "--reg-bytes", "4",
                             "12345678"});
   EXPECT_EQ(get.status, 0) << get.err;
   EXPECT_EQ(get.out, "field: 0x67\n");
-  const Run set = chiputil({"field", "set", "--start", "4", "--bits", "8", "--reg-bytes", "4",
+  const ToolRun set = chiputil({"field", "set", "--start", "4", "--bits", "8", "--reg-bytes", "4",
                             "12345678", "ab"});
   EXPECT_EQ(set.status, 0) << set.err;
   EXPECT_EQ(set.out, "register: 0x12345ab8\n");
-  const Run wide = chiputil({"field", "get", "--json", "--start", "24", "--bits", "16",
+  const ToolRun wide = chiputil({"field", "get", "--json", "--start", "24", "--bits", "16",
                              "--reg-bytes", "8", "000000aa:bb000000"});
   ASSERT_EQ(wide.status, 0) << wide.err;
   const auto json = nlohmann::json::parse(wide.out);
@@ -176,7 +176,7 @@ class ChiputilRefuses : public ::testing::TestWithParam<Refusal> {};
 
 TEST_P(ChiputilRefuses, WithOneLineSayingWhatWasExpected) {
   const Refusal &r = GetParam();
-  const Run run = chiputil(r.args);
+  const ToolRun run = chiputil(r.args);
   EXPECT_EQ(run.status, r.status);
   EXPECT_TRUE(run.out.empty()) << run.out;
   EXPECT_EQ(run.err, r.message + "\n");
@@ -225,7 +225,7 @@ TEST(Chiputil, HelpForTheToolAndEverySubcommand) {
   for (const auto &args : std::vector<std::vector<std::string>>{
            {"--help"}, {"j0", "--help"}, {"j0", "encode", "--help"}, {"crc7", "--help"},
            {"fmea", "--help"}, {"field", "--help"}, {"demo", "--help"}}) {
-    const Run run = chiputil(args);
+    const ToolRun run = chiputil(args);
     EXPECT_EQ(run.status, 0) << args[0];
     EXPECT_EQ(run.out.rfind("usage: chiputil", 0), 0u) << run.out;
     EXPECT_TRUE(run.err.empty());
@@ -233,7 +233,7 @@ TEST(Chiputil, HelpForTheToolAndEverySubcommand) {
 }
 
 TEST(Chiputil, DemoRunsTheWalkthrough) {
-  const Run run = chiputil({"demo"});
+  const ToolRun run = chiputil({"demo"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("walkthrough complete"), std::string::npos);
 }

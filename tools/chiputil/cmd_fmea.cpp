@@ -1,5 +1,6 @@
 // chiputil fmea: what the library finds in an FMEA debug command.
 #include <chip_util/fmea.h>
+#include <chip_util/log.h>
 
 #include <cstdio>
 #include <string>
@@ -36,8 +37,9 @@ std::vector<uint32_t> dfx_list(const char *command) {
 
 bool has_dfx_option(const char *command) {
   char *text = drv_fmea_get_opt_string(command, "dfx");
+  const bool present = text != nullptr;
   hdk_free(text);
-  return text != nullptr;
+  return present;
 }
 
 void print_text(const drv_fmea_opt (&set)[kOptionCount], const std::vector<uint32_t> &dfx,
