@@ -8,6 +8,7 @@ int main(void) {
   int failures = 0;
   puts("line-card walkthrough");
   failures += walkthrough_registry();
+  failures += walkthrough_fields();
   printf("\n%s\n", failures == 0 ? "walkthrough complete" : "walkthrough FAILED");
   return failures == 0 ? 0 : 1;
 }

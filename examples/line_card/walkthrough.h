@@ -5,5 +5,6 @@
 /* Each step prints what it does and returns 0 when everything behaved as
  * described, non-zero otherwise. */
 int walkthrough_registry(void);
+int walkthrough_fields(void);
 
 #endif
