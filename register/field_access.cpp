@@ -4,6 +4,7 @@
 #include <chip_util/log.h>
 #include <chip_util/register.h>
 
+#include "access_check.hpp"
 #include "field_location.hpp"
 
 namespace {
@@ -66,53 +67,38 @@ struct RegFamily<uint16_t> {
   }
 };
 
-// The access functions of `module` in the table of `chip_id`, or null when
-// that chip has no table or the table no ops_table. The chip id is the one
-// resolved before the parameter check, which has accepted the device.
-const hdk_reg_ops *ops_of(uint32_t chip_id, const hdk_reg_module &module) {
-  if (chip_id >= HDK_MAX_CHIP_NUM) {
-    return nullptr;
-  }
-  const hdk_chip_reg_table *table = g_hdk_chip_reg[chip_id];
-  if (table == nullptr || table->ops_table == nullptr) {
-    return nullptr;
-  }
-  return &table->ops_table[module.ops_index];
+// The access functions of the checked register's module, or null when the
+// chip's table has no ops_table.
+const hdk_reg_ops *ops_of(const CheckedAccess &access) {
+  const hdk_reg_ops *table = access.table->ops_table;
+  return table != nullptr ? &table[access.module->ops_index] : nullptr;
 }
-
-// The records that the parameter check validated.
-struct Target {
-  const hdk_reg_module *module;
-  const hdk_reg_inst *inst;
-  const hdk_reg_info *reg;
-};
 
 template <typename Word>
 int32_t read_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem, Word *value) {
   using Family = RegFamily<Word>;
   const char *name = Family::kReadName;
-  const uint32_t chip_id = hdk_get_reg_chip_id(dev);
-  Target t{};
-  if (hdk_para_chk_and_get_module(name, dev, inst, reg_id, elem, &t.module, &t.inst, &t.reg) !=
-      0) {
+  const CheckedAccess access = check_access(name, dev, inst, reg_id, elem);
+  if (access.reg == nullptr) {
     return -1;
   }
-  const hdk_reg_info &reg = *t.reg;
+  const hdk_reg_info &reg = *access.reg;
+  // Plain loads, taken early so that they overlap the checks below.
+  const hdk_reg_ops *ops = ops_of(access);
   if (reg_bytes(reg) != RegWidth<Word>::kBytes) [[unlikely]] {
     return refuse_with_code(name, dev, inst, reg_id, elem);
   }
   if (value == nullptr) [[unlikely]] {
     return -1;
   }
-  const hdk_reg_ops *ops = ops_of(chip_id, *t.module);
   const auto read = ops != nullptr ? Family::reader(*ops) : nullptr;
   if (read == nullptr) [[unlikely]] {
     return refuse_with_code(name, dev, inst, reg_id, elem);
   }
   if (whole_word_access<Word>(reg)) {
-    return read(dev, whole_word_address<Word>(t.inst->base_addr, reg, elem), value);
+    return read(dev, whole_word_address<Word>(access.inst->base_addr, reg, elem), value);
   }
-  const FieldSpot<Word> spot = locate_field<Word>(t.inst->base_addr, reg, elem);
+  const FieldSpot<Word> spot = locate_field<Word>(access.inst->base_addr, reg, elem);
   if (!spot.valid) [[unlikely]] {
     return refuse_with_code(name, dev, inst, reg_id, elem);
   }
@@ -126,28 +112,27 @@ template <typename Word>
 int32_t write_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem, Word value) {
   using Family = RegFamily<Word>;
   const char *name = Family::kWriteName;
-  const uint32_t chip_id = hdk_get_reg_chip_id(dev);
-  Target t{};
-  if (hdk_para_chk_and_get_module(name, dev, inst, reg_id, elem, &t.module, &t.inst, &t.reg) !=
-      0) {
+  const CheckedAccess access = check_access(name, dev, inst, reg_id, elem);
+  if (access.reg == nullptr) {
     return -1;
   }
-  const hdk_reg_info &reg = *t.reg;
+  const hdk_reg_info &reg = *access.reg;
+  // Plain loads, taken early so that they overlap the checks below.
+  const hdk_reg_ops *ops = ops_of(access);
   if (reg_bytes(reg) != RegWidth<Word>::kBytes) [[unlikely]] {
     return Family::refuse_write_width(name, dev, inst, reg_id, elem);
   }
-  const hdk_reg_ops *ops = ops_of(chip_id, *t.module);
   const auto write = ops != nullptr ? Family::writer(*ops) : nullptr;
   if (write == nullptr) [[unlikely]] {
     return refuse_with_code(name, dev, inst, reg_id, elem);
   }
   if (whole_word_access<Word>(reg)) {
-    return write(dev, whole_word_address<Word>(t.inst->base_addr, reg, elem), value);
+    return write(dev, whole_word_address<Word>(access.inst->base_addr, reg, elem), value);
   }
   if (!value_fits<Word>(value, field_bits(reg))) [[unlikely]] {
     return refuse_value(name, dev, inst, reg_id, elem, value);
   }
-  const FieldSpot<Word> spot = locate_field<Word>(t.inst->base_addr, reg, elem);
+  const FieldSpot<Word> spot = locate_field<Word>(access.inst->base_addr, reg, elem);
   if (!spot.valid) [[unlikely]] {
     return refuse_with_code(name, dev, inst, reg_id, elem);
   }
@@ -188,11 +173,11 @@ extern "C" int32_t hdk_write_reg16_field(uint32_t dev, uint32_t inst, uint32_t r
 extern "C" int32_t hdk_set_reg_field32(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem,
                                        uint32_t *reg_value, uint32_t value) {
   constexpr const char *name = "hdk_set_reg_field32";
-  const hdk_reg_info *found = nullptr;
-  if (hdk_para_chk_and_get_module(name, dev, inst, reg_id, elem, nullptr, nullptr, &found) != 0) {
+  const CheckedAccess access = check_access(name, dev, inst, reg_id, elem);
+  if (access.reg == nullptr) {
     return -1;
   }
-  const hdk_reg_info &reg = *found;
+  const hdk_reg_info &reg = *access.reg;
   if (reg_bytes(reg) != RegWidth<uint32_t>::kBytes) [[unlikely]] {
     return refuse_with_code(name, dev, inst, reg_id, elem);
   }

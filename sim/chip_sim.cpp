@@ -27,7 +27,7 @@ struct Sim {
   chip_sim_access log[CHIP_SIM_LOG_MAX];
   size_t log_count;
   size_t log_dropped;
-  bool logging = true;
+  bool log_off;  // zero-initialised: logging is on from the start
 
   int32_t statuses[CHIP_SIM_STATUS_QUEUE_MAX];
   size_t status_head;
@@ -80,7 +80,7 @@ int32_t next_status() {
 
 void record(uint32_t dev, uint32_t addr, uint32_t value, int32_t status, chip_sim_kind kind,
             uint32_t width) {
-  if (!g_sim.logging) {
+  if (g_sim.log_off) {
     return;
   }
   if (g_sim.log_count == CHIP_SIM_LOG_MAX) {
@@ -133,7 +133,7 @@ void chip_sim_reset(void) {
   g_sim.reset_value = 0;
   g_sim.log_count = 0;
   g_sim.log_dropped = 0;
-  g_sim.logging = true;
+  g_sim.log_off = false;
   g_sim.status_head = 0;
   g_sim.status_count = 0;
 }
@@ -182,6 +182,6 @@ void chip_sim_log_clear(void) {
   g_sim.log_dropped = 0;
 }
 
-void chip_sim_log_enable(int on) { g_sim.logging = on != 0; }
+void chip_sim_log_enable(int on) { g_sim.log_off = on == 0; }
 
 }  // extern "C"
