@@ -183,9 +183,10 @@ CHIP_UTIL_API int32_t hdk_para_chk_and_get_module(const char *name, uint32_t dev
  * element index, and runs these steps; the first that fails decides the
  * result, and a refused call has called no access function and stored
  * nothing:
- *   1. The chip id is resolved (the reads and writes resolve it once more
- *      inside the parameter check), and hdk_para_chk_and_get_module runs
- *      with the function's name string: -1 with its own message.
+ *   1. The chip id is resolved once (one resolver call per access), and the
+ *      table is checked exactly as hdk_para_chk_and_get_module does, under
+ *      the function's name string: -1, with that check's message where it
+ *      prints one. The access functions come from the table so checked.
  *   2. reg_bytes must be 4 (32-bit functions) or 2 (16-bit functions):
  *      otherwise -1 and, at level 1,
  *        "\r\n<name>(dev, inst, 0x<reg_id>, elem) error code 0xffffffff."
@@ -203,12 +204,13 @@ CHIP_UTIL_API int32_t hdk_para_chk_and_get_module(const char *name, uint32_t dev
  * value is accepted. Otherwise element 0 is the field as stored; for another
  * element, stride * i steps the address (bit_indexed clear) or the bit
  * position (bit_indexed set), a position past the register carrying into
- * the following registers. The address arithmetic wraps modulo 2^32 for
- * 32-bit registers and modulo 2^16 for 16-bit ones.
+ * the following registers. Address and bit-position arithmetic wraps
+ * modulo 2^32 for 32-bit registers and modulo 2^16 for 16-bit ones.
  *
- * The library's own refusals (-1 and the error-code message with code
- * 0xffffffff, before any access function is called), for tables that break
- * the consistency rules:
+ * Further refusals, for tables that break the consistency rules: -1 and the
+ * error-code message with code 0xffffffff, before any access function is
+ * called. The access-function checks come right after steps 2-3, the field
+ * checks after step 4; hdk_set_reg_field32 applies the field checks too.
  *   - a field that does not lie inside one register at the located element:
  *     field_bits above the register width, a start bit at or past it (at
  *     element 0, or without bit indexing), or effective start bit plus
