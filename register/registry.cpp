@@ -1,5 +1,6 @@
 // The chip registry: resolvers per device, tables per chip id, and the
 // parameter check that every register access starts with.
+#include "access_check.hpp"
 #include "reg_info.hpp"
 
 #include <chip_util/log.h>
@@ -29,13 +30,7 @@ extern "C" void hdk_register_reg_chip_id(uint32_t dev, hdk_chip_id_resolver reso
   }
 }
 
-extern "C" uint32_t hdk_get_reg_chip_id(uint32_t dev) {
-  if (dev >= HDK_MAX_DEV_NUM) {
-    return dev;
-  }
-  const hdk_chip_id_resolver resolver = g_hdk_regm_chip_cfg[dev];
-  return resolver == nullptr ? dev : resolver(dev);
-}
+extern "C" uint32_t hdk_get_reg_chip_id(uint32_t dev) { return chip_reg::resolve_chip_id(dev); }
 
 extern "C" int32_t hdk_register_reg(uint32_t dev, hdk_chip_reg_table *table) {
   if (dev >= HDK_MAX_DEV_NUM) {
@@ -53,20 +48,8 @@ extern "C" int32_t hdk_register_reg(uint32_t dev, hdk_chip_reg_table *table) {
   return 0;
 }
 
-namespace {
-
-// Bounds-checked indexing into a record array whose pointer may be null.
-template <typename T>
-const T *element(const T *array, uint32_t count, uint32_t index) {
-  return array != nullptr && index < count ? &array[index] : nullptr;
-}
-
-const hdk_chip_reg_table *table_of(uint32_t dev) {
-  const uint32_t chip_id = hdk_get_reg_chip_id(dev);
-  return chip_id < HDK_MAX_CHIP_NUM ? g_hdk_chip_reg[chip_id] : nullptr;
-}
-
-}  // namespace
+using chip_reg::checked_element;
+using chip_reg::table_of;
 
 extern "C" const hdk_reg_info *hdk_get_reg_info(uint32_t dev, uint32_t inst, uint32_t reg_id) {
   if (dev >= HDK_MAX_DEV_NUM) {
@@ -77,61 +60,40 @@ extern "C" const hdk_reg_info *hdk_get_reg_info(uint32_t dev, uint32_t inst, uin
     return nullptr;
   }
   const hdk_reg_module *module =
-      element(table->modules, table->module_num, HDK_REG_ID_MODULE(reg_id));
+      checked_element(table->modules, table->module_num, HDK_REG_ID_MODULE(reg_id));
   if (module == nullptr) {
     return nullptr;
   }
-  const hdk_reg_inst *instance = element(module->insts, module->inst_num, inst);
+  const hdk_reg_inst *instance = checked_element(module->insts, module->inst_num, inst);
   if (instance == nullptr) {
     return nullptr;
   }
-  return element(instance->regs, instance->reg_num, HDK_REG_ID_INDEX(reg_id));
+  return checked_element(instance->regs, instance->reg_num, HDK_REG_ID_INDEX(reg_id));
 }
 
-namespace {
-
-int32_t refuse(const char *name, uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem,
-               uint32_t code) {
+void chip_reg::report_index(const char *name, uint32_t dev, uint32_t inst, uint32_t reg_id,
+                            uint32_t elem, uint32_t code) {
   hdk_debug(dev, 1, "\r\n%s(%u, %u, 0x%x, %u) error code 0x%x.", name != nullptr ? name : "(null)",
             dev, inst, reg_id, elem, code);
-  return -1;
 }
-
-}  // namespace
 
 extern "C" int32_t hdk_para_chk_and_get_module(const char *name, uint32_t dev, uint32_t inst,
                                                uint32_t reg_id, uint32_t elem,
                                                const hdk_reg_module **module_out,
                                                const hdk_reg_inst **inst_out,
                                                const hdk_reg_info **reg_out) {
-  const hdk_chip_reg_table *table = table_of(dev);
-  if (table == nullptr) {
+  const chip_reg::CheckedAccess access = chip_reg::check_access(name, dev, inst, reg_id, elem);
+  if (access.reg == nullptr) {
     return -1;
   }
-  const hdk_reg_module *module =
-      element(table->modules, table->module_num, HDK_REG_ID_MODULE(reg_id));
-  if (module == nullptr) {
-    return refuse(name, dev, inst, reg_id, elem, 0x2);
-  }
-  const hdk_reg_inst *instance = element(module->insts, module->inst_num, inst);
-  if (instance == nullptr) {
-    return refuse(name, dev, inst, reg_id, elem, 0x4);
-  }
-  const hdk_reg_info *reg = element(instance->regs, instance->reg_num, HDK_REG_ID_INDEX(reg_id));
-  if (reg == nullptr) {
-    return refuse(name, dev, inst, reg_id, elem, 0x8);
-  }
-  if (elem >= chip_reg::elem_num(*reg)) {
-    return refuse(name, dev, inst, reg_id, elem, 0x10);
-  }
   if (module_out != nullptr) {
-    *module_out = module;
+    *module_out = access.module;
   }
   if (inst_out != nullptr) {
-    *inst_out = instance;
+    *inst_out = access.inst;
   }
   if (reg_out != nullptr) {
-    *reg_out = reg;
+    *reg_out = access.reg;
   }
   return 0;
 }

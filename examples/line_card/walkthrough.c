@@ -7,6 +7,7 @@ int line_card_walkthrough(void) {
   int failures = 0;
   puts("line-card walkthrough");
   failures += walkthrough_registry();
+  failures += walkthrough_fields();
   failures += walkthrough_fmea();
   failures += walkthrough_trace();
   failures += walkthrough_osal();

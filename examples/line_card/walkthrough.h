@@ -9,6 +9,7 @@ int walkthrough_fmea(void);
 int walkthrough_trace(void);
 int walkthrough_osal(void);
 int walkthrough_wide(void);
+int walkthrough_fields(void);
 
 /* Runs every step in order; returns the number of steps that failed. */
 int line_card_walkthrough(void);

@@ -177,6 +177,82 @@ CHIP_UTIL_API int32_t hdk_para_chk_and_get_module(const char *name, uint32_t dev
                                                   const hdk_reg_inst **instance,
                                                   const hdk_reg_info **reg);
 
+/* ---- Field access on 32-bit and 16-bit registers ------------------------
+ *
+ * Each call names one field by device number, instance index, reg_id and
+ * element index, and runs these steps; the first that fails decides the
+ * result, and a refused call has called no access function and stored
+ * nothing:
+ *   1. The chip id is resolved once (one resolver call per access), and the
+ *      table is checked exactly as hdk_para_chk_and_get_module does, under
+ *      the function's name string: -1, with that check's message where it
+ *      prints one. The access functions come from the table so checked.
+ *   2. reg_bytes must be 4 (32-bit functions) or 2 (16-bit functions):
+ *      otherwise -1 and, at level 1,
+ *        "\r\n<name>(dev, inst, 0x<reg_id>, elem) error code 0xffffffff."
+ *      except hdk_write_reg32_field, which logs
+ *        "\r\n<name>(dev, inst, 0x<reg_id>, elem)fail".
+ *   3. A null value or register-value pointer: -1, no message.
+ *   4. Field writes check the value: below 2^field_bits, or -1 and
+ *        "\r\n<name>(dev, inst, 0x<reg_id>, elem, value) error code 0xffffffff."
+ * Name strings: "hdk_read_reg32_field", "hdk-write-reg32-field" (hyphens),
+ * "hdk_set_reg_field32", "hdk_read_reg16_field", "hdk_write_reg16_field".
+ *
+ * Whole-register access applies when whole_reg is set or field_bits equals
+ * the register width: element i is at base_addr + offset + stride * i, the
+ * caller's pointer or value goes to the access function unchanged, and any
+ * value is accepted. Otherwise element 0 is the field as stored; for another
+ * element, stride * i steps the address (bit_indexed clear) or the bit
+ * position (bit_indexed set), a position past the register carrying into
+ * the following registers. Address and bit-position arithmetic wraps
+ * modulo 2^32 for 32-bit registers and modulo 2^16 for 16-bit ones.
+ *
+ * Further refusals, for tables that break the consistency rules: -1 and the
+ * error-code message with code 0xffffffff, before any access function is
+ * called. The access-function checks come right after steps 2-3, the field
+ * checks after step 4; hdk_set_reg_field32 applies the field checks too.
+ *   - a field that does not lie inside one register at the located element:
+ *     field_bits above the register width, a start bit at or past it (at
+ *     element 0, or without bit indexing), or effective start bit plus
+ *     field_bits above it;
+ *   - a bit-indexed element whose bit position falls below bit 0 (negative
+ *     stride): it is never wrapped to some far register;
+ *   - no ops_table in the chip's table, or a null access function where one
+ *     is needed (a field write of access type 7 or 8 needs no read function).
+ *     An ops_index past the end of ops_table cannot be detected.
+ *
+ * No call allocates memory or takes a lock unless it logs a refusal. */
+
+/* Reads one field of a 32-bit register into *value (right-aligned). Result:
+ * -1 when refused, otherwise the status of read32. A field read stores the
+ * field even when read32 fails (from a word that starts as 0); a whole
+ * register read hands `value` itself to read32. */
+CHIP_UTIL_API int32_t hdk_read_reg32_field(uint32_t dev, uint32_t inst, uint32_t reg_id,
+                                           uint32_t elem, uint32_t *value);
+
+/* Writes one field of a 32-bit register: read32, merge, write32 at the same
+ * address. Access types 7 and 8 skip the read and write the other bits as 0.
+ * The write is issued even when the read fails. Result: -1 when refused,
+ * otherwise the read status OR the write32 status. Nothing locks the
+ * register between the read and the write. */
+CHIP_UTIL_API int32_t hdk_write_reg32_field(uint32_t dev, uint32_t inst, uint32_t reg_id,
+                                            uint32_t elem, uint32_t value);
+
+/* Merges a field value into *reg_value, a copy of a whole 32-bit register
+ * that the caller holds; no access function is called and the element only
+ * moves the start bit of a bit-indexed field (the caller chose the word).
+ * A 32-bit field stores the value whole. Result: 0, or -1 when refused;
+ * a record with whole_reg set is refused without a message. */
+CHIP_UTIL_API int32_t hdk_set_reg_field32(uint32_t dev, uint32_t inst, uint32_t reg_id,
+                                          uint32_t elem, uint32_t *reg_value, uint32_t value);
+
+/* The 16-bit twins of hdk_read_reg32_field and hdk_write_reg32_field,
+ * through read16 and write16, with 16-bit addresses (modulo 2^16). */
+CHIP_UTIL_API int32_t hdk_read_reg16_field(uint32_t dev, uint32_t inst, uint32_t reg_id,
+                                           uint32_t elem, uint16_t *value);
+CHIP_UTIL_API int32_t hdk_write_reg16_field(uint32_t dev, uint32_t inst, uint32_t reg_id,
+                                            uint32_t elem, uint16_t value);
+
 /* ---- Wide fields and register images --------------------------------------
  * Registers of any width (up to the 1023 bytes a record can describe) are
  * worked on in memory: the driver brings the register's value into a

@@ -1,0 +1,201 @@
+// Field reads and writes of 16- and 32-bit registers through the driver's
+// access functions, and the in-memory merge of a 32-bit field. One template
+// per operation serves both widths; RegFamily holds what differs.
+#include <chip_util/log.h>
+#include <chip_util/register.h>
+
+#include "access_check.hpp"
+#include "field_location.hpp"
+
+namespace {
+
+using namespace chip_reg;
+
+constexpr uint32_t kLogLevel = 1;
+constexpr uint32_t kFailedCode = 0xFFFFFFFFu;
+
+// The three refusal messages. Out of line and cold: the hot path only
+// branches to them.
+[[gnu::cold, gnu::noinline]] int32_t refuse_with_code(const char *name, uint32_t dev,
+                                                      uint32_t inst, uint32_t reg_id,
+                                                      uint32_t elem) {
+  hdk_debug(dev, kLogLevel, "\r\n%s(%u, %u, 0x%x, %u) error code 0x%x.", name, dev, inst, reg_id,
+            elem, kFailedCode);
+  return -1;
+}
+
+[[gnu::cold, gnu::noinline]] int32_t refuse_with_fail(const char *name, uint32_t dev,
+                                                      uint32_t inst, uint32_t reg_id,
+                                                      uint32_t elem) {
+  hdk_debug(dev, kLogLevel, "\r\n%s(%u, %u, 0x%x, %u)fail", name, dev, inst, reg_id, elem);
+  return -1;
+}
+
+[[gnu::cold, gnu::noinline]] int32_t refuse_value(const char *name, uint32_t dev, uint32_t inst,
+                                                  uint32_t reg_id, uint32_t elem,
+                                                  uint32_t value) {
+  hdk_debug(dev, kLogLevel, "\r\n%s(%u, %u, 0x%x, %u, %u) error code 0x%x.", name, dev, inst,
+            reg_id, elem, value, kFailedCode);
+  return -1;
+}
+
+template <typename Word>
+struct RegFamily;
+
+template <>
+struct RegFamily<uint32_t> {
+  static constexpr const char *kReadName = "hdk_read_reg32_field";
+  static constexpr const char *kWriteName = "hdk-write-reg32-field";
+  static hdk_read32_func reader(const hdk_reg_ops &ops) { return ops.read32; }
+  static hdk_write32_func writer(const hdk_reg_ops &ops) { return ops.write32; }
+  // The 32-bit write names a register of the wrong width with "fail".
+  static int32_t refuse_write_width(const char *name, uint32_t dev, uint32_t inst,
+                                    uint32_t reg_id, uint32_t elem) {
+    return refuse_with_fail(name, dev, inst, reg_id, elem);
+  }
+};
+
+template <>
+struct RegFamily<uint16_t> {
+  static constexpr const char *kReadName = "hdk_read_reg16_field";
+  static constexpr const char *kWriteName = "hdk_write_reg16_field";
+  static hdk_read16_func reader(const hdk_reg_ops &ops) { return ops.read16; }
+  static hdk_write16_func writer(const hdk_reg_ops &ops) { return ops.write16; }
+  static int32_t refuse_write_width(const char *name, uint32_t dev, uint32_t inst,
+                                    uint32_t reg_id, uint32_t elem) {
+    return refuse_with_code(name, dev, inst, reg_id, elem);
+  }
+};
+
+// The access functions of the checked register's module, or null when the
+// chip's table has no ops_table.
+const hdk_reg_ops *ops_of(const CheckedAccess &access) {
+  const hdk_reg_ops *table = access.table->ops_table;
+  return table != nullptr ? &table[access.module->ops_index] : nullptr;
+}
+
+template <typename Word>
+int32_t read_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem, Word *value) {
+  using Family = RegFamily<Word>;
+  const char *name = Family::kReadName;
+  const CheckedAccess access = check_access(name, dev, inst, reg_id, elem);
+  if (access.reg == nullptr) {
+    return -1;
+  }
+  const hdk_reg_info &reg = *access.reg;
+  // Plain loads, taken early so that they overlap the checks below.
+  const hdk_reg_ops *ops = ops_of(access);
+  if (reg_bytes(reg) != RegWidth<Word>::kBytes) [[unlikely]] {
+    return refuse_with_code(name, dev, inst, reg_id, elem);
+  }
+  if (value == nullptr) [[unlikely]] {
+    return -1;
+  }
+  const auto read = ops != nullptr ? Family::reader(*ops) : nullptr;
+  if (read == nullptr) [[unlikely]] {
+    return refuse_with_code(name, dev, inst, reg_id, elem);
+  }
+  if (whole_word_access<Word>(reg)) {
+    return read(dev, whole_word_address<Word>(access.inst->base_addr, reg, elem), value);
+  }
+  const FieldSpot<Word> spot = locate_field<Word>(access.inst->base_addr, reg, elem);
+  if (!spot.valid) [[unlikely]] {
+    return refuse_with_code(name, dev, inst, reg_id, elem);
+  }
+  Word word = 0;
+  const int32_t status = read(dev, spot.addr, &word);
+  *value = extract_field(word, spot);
+  return status;
+}
+
+template <typename Word>
+int32_t write_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem, Word value) {
+  using Family = RegFamily<Word>;
+  const char *name = Family::kWriteName;
+  const CheckedAccess access = check_access(name, dev, inst, reg_id, elem);
+  if (access.reg == nullptr) {
+    return -1;
+  }
+  const hdk_reg_info &reg = *access.reg;
+  // Plain loads, taken early so that they overlap the checks below.
+  const hdk_reg_ops *ops = ops_of(access);
+  if (reg_bytes(reg) != RegWidth<Word>::kBytes) [[unlikely]] {
+    return Family::refuse_write_width(name, dev, inst, reg_id, elem);
+  }
+  const auto write = ops != nullptr ? Family::writer(*ops) : nullptr;
+  if (write == nullptr) [[unlikely]] {
+    return refuse_with_code(name, dev, inst, reg_id, elem);
+  }
+  if (whole_word_access<Word>(reg)) {
+    return write(dev, whole_word_address<Word>(access.inst->base_addr, reg, elem), value);
+  }
+  if (!value_fits<Word>(value, field_bits(reg))) [[unlikely]] {
+    return refuse_value(name, dev, inst, reg_id, elem, value);
+  }
+  const FieldSpot<Word> spot = locate_field<Word>(access.inst->base_addr, reg, elem);
+  if (!spot.valid) [[unlikely]] {
+    return refuse_with_code(name, dev, inst, reg_id, elem);
+  }
+  Word old_word = 0;
+  int32_t read_status = 0;
+  if (!write_skips_read(reg)) {
+    const auto read = Family::reader(*ops);
+    if (read == nullptr) [[unlikely]] {
+      return refuse_with_code(name, dev, inst, reg_id, elem);
+    }
+    read_status = read(dev, spot.addr, &old_word);
+  }
+  return read_status | write(dev, spot.addr, merge_field(old_word, spot, value));
+}
+
+}  // namespace
+
+extern "C" int32_t hdk_read_reg32_field(uint32_t dev, uint32_t inst, uint32_t reg_id,
+                                        uint32_t elem, uint32_t *value) {
+  return read_field<uint32_t>(dev, inst, reg_id, elem, value);
+}
+
+extern "C" int32_t hdk_write_reg32_field(uint32_t dev, uint32_t inst, uint32_t reg_id,
+                                         uint32_t elem, uint32_t value) {
+  return write_field<uint32_t>(dev, inst, reg_id, elem, value);
+}
+
+extern "C" int32_t hdk_read_reg16_field(uint32_t dev, uint32_t inst, uint32_t reg_id,
+                                        uint32_t elem, uint16_t *value) {
+  return read_field<uint16_t>(dev, inst, reg_id, elem, value);
+}
+
+extern "C" int32_t hdk_write_reg16_field(uint32_t dev, uint32_t inst, uint32_t reg_id,
+                                         uint32_t elem, uint16_t value) {
+  return write_field<uint16_t>(dev, inst, reg_id, elem, value);
+}
+
+extern "C" int32_t hdk_set_reg_field32(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem,
+                                       uint32_t *reg_value, uint32_t value) {
+  constexpr const char *name = "hdk_set_reg_field32";
+  const CheckedAccess access = check_access(name, dev, inst, reg_id, elem);
+  if (access.reg == nullptr) {
+    return -1;
+  }
+  const hdk_reg_info &reg = *access.reg;
+  if (reg_bytes(reg) != RegWidth<uint32_t>::kBytes) [[unlikely]] {
+    return refuse_with_code(name, dev, inst, reg_id, elem);
+  }
+  if (reg_value == nullptr || whole_reg(reg)) [[unlikely]] {
+    return -1;
+  }
+  if (field_bits(reg) == RegWidth<uint32_t>::kBits) {
+    *reg_value = value;
+    return 0;
+  }
+  if (!value_fits<uint32_t>(value, field_bits(reg))) [[unlikely]] {
+    return refuse_value(name, dev, inst, reg_id, elem, value);
+  }
+  // The caller chose the word: only the effective start bit matters.
+  const FieldSpot<uint32_t> spot = locate_field<uint32_t>(0, reg, elem);
+  if (!spot.valid) [[unlikely]] {
+    return refuse_with_code(name, dev, inst, reg_id, elem);
+  }
+  *reg_value = merge_field(*reg_value, spot, value);
+  return 0;
+}
