@@ -8,10 +8,10 @@ int line_card_walkthrough(void) {
   puts("line-card walkthrough");
   failures += walkthrough_registry();
   failures += walkthrough_fields();
-  failures += walkthrough_fmea();
-  failures += walkthrough_trace();
-  failures += walkthrough_osal();
   failures += walkthrough_wide();
+  failures += walkthrough_trace();
+  failures += walkthrough_fmea();
+  failures += walkthrough_osal();
   printf("\n%s\n", failures == 0 ? "walkthrough complete" : "walkthrough FAILED");
   fflush(stdout);
   return failures;
