@@ -219,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "get --help')"},
         Refusal{{"field", "set", "--start", "4", "--bits", "12", "--reg-bytes", "4", "12345678",
                  "1000"},
-                1, "chiputil field set: value 0x00001000 does not fit in a 12-bit field"}));
+                1, "chiputil field set: value 0x00001000 does not fit the 12-bit field"}));
 
 TEST(Chiputil, HelpForTheToolAndEverySubcommand) {
   for (const auto &args : std::vector<std::vector<std::string>>{

@@ -156,7 +156,7 @@ int run_field(int argc, char **argv) {
   // does not fit: reading the field back shows whether it took the value.
   if (get_field(args) != value.words) {
     return refused(command, "value 0x" + format_hex_value(value.words, static_cast<uint32_t>(value.words.size() * 32)) +
-                                " does not fit in a " + std::to_string(args.bits) + "-bit field");
+                                " does not fit the " + std::to_string(args.bits) + "-bit field");
   }
   print_result(options, args, value.words, true);
   return kExitOk;
