@@ -192,7 +192,7 @@ extern "C" int32_t hdk_set_reg_field32(uint32_t dev, uint32_t inst, uint32_t reg
     return refuse_value(name, dev, inst, reg_id, elem, value);
   }
   // The caller chose the word: only the effective start bit matters.
-  const FieldSpot<uint32_t> spot = locate_field<uint32_t>(0, reg, elem);
+  const FieldSpot<uint32_t> spot = locate_in_word<uint32_t>(reg, elem);
   if (!spot.valid) [[unlikely]] {
     return refuse_with_code(name, dev, inst, reg_id, elem);
   }

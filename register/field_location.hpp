@@ -108,6 +108,24 @@ constexpr FieldSpot<Word> locate_field(uint32_t base_addr, const hdk_reg_info &r
   return {static_cast<Word>(addr), start, field_mask<Word>(start, bits), true};
 }
 
+// Locates element `elem` of a field record inside a register word the caller
+// already holds: the address step is dropped, and a bit-indexed element's
+// position is taken modulo the word width (a position below bit 0 wraps into
+// the same word; no other register is involved). Invalid when the field does
+// not lie inside the word at that position.
+template <typename Word>
+constexpr FieldSpot<Word> locate_in_word(const hdk_reg_info &reg, uint32_t elem) {
+  uint32_t start = start_bit(reg);
+  if (elem != 0 && bit_indexed(reg)) {
+    start = (start + stride(reg) * elem) % RegWidth<Word>::kBits;
+  }
+  const uint32_t bits = field_bits(reg);
+  if (!field_fits<Word>(start, bits)) {
+    return {};
+  }
+  return {0, start, field_mask<Word>(start, bits), true};
+}
+
 // The register word with `value` merged into the field at `spot`.
 template <typename Word>
 constexpr Word merge_field(Word old_word, const FieldSpot<Word> &spot, Word value) {

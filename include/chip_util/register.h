@@ -216,7 +216,9 @@ CHIP_UTIL_API int32_t hdk_para_chk_and_get_module(const char *name, uint32_t dev
  *     element 0, or without bit indexing), or effective start bit plus
  *     field_bits above it;
  *   - a bit-indexed element whose bit position falls below bit 0 (negative
- *     stride): it is never wrapped to some far register;
+ *     stride) in a field read or write: it is never wrapped to some far
+ *     register (hdk_set_reg_field32 has no address to step, so there the
+ *     position simply wraps modulo 32 inside the caller's word);
  *   - no ops_table in the chip's table, or a null access function where one
  *     is needed (a field write of access type 7 or 8 needs no read function).
  *     An ops_index past the end of ops_table cannot be detected.

@@ -341,6 +341,18 @@ TEST_F(SetField, MergesIntoTheCallersWord) {
   EXPECT_TRUE(sim_log().empty()) << "no access function is ever called";
 }
 
+TEST_F(SetField, NegativeBitStrideWrapsInsideTheCallersWord) {
+  // start 4, stride -8: element 1 sits at (4 - 8) mod 32 = bit 28 of the same word.
+  OneRecordChip chip(kBase, HDK_REG_INFO(0x10, 4, 4, 4, 4, -8, HDK_REG_BIT_INDEXED));
+  ASSERT_EQ(hdk_register_reg(kDev, &chip.table), 0);
+  uint32_t word = 0;
+  EXPECT_EQ(hdk_set_reg_field32(kDev, 0, 0, 1, &word, 0x9), 0);
+  EXPECT_EQ(word, 0x90000000u);
+  EXPECT_EQ(hdk_set_reg_field32(kDev, 0, 0, 3, &word, 0xA), 0);
+  EXPECT_EQ(word, 0x9000A000u) << "(4 - 24) mod 32 = bit 12";
+  EXPECT_TRUE(sim_log().empty());
+}
+
 TEST_F(SetField, WholeWordsAndRefusals) {
   OneRecordChip full(kBase, HDK_REG_INFO(0, 4, 0, 32, 1, 0, 0));
   OneRecordChip whole(kBase, HDK_REG32_WHOLE(0));
