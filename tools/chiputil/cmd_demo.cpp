@@ -10,10 +10,12 @@ namespace chiputil {
 
 int run_demo(int argc, char **argv) {
   if (argc > 1 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-    std::fputs("usage: chiputil demo\n\nRuns the example line-card driver against a simulated "
-               "chip: registering a register table, field reads and writes with the\naccesses "
-               "the chip saw, refused accesses with their log messages, trace codec, FMEA\n"
-               "command parsing and the OS layer.\n",
+    std::fputs("usage: chiputil demo\n"
+               "\n"
+               "Runs the example line-card driver against a simulated chip: registering\n"
+               "register tables, field reads and writes with the accesses the chip saw,\n"
+               "refused accesses with their log messages, wide registers, the trace codec,\n"
+               "FMEA command parsing and the OS layer.\n",
                stdout);
     return kExitOk;
   }
