@@ -19,11 +19,16 @@ namespace fmea_test {
 
 using Numbers = std::vector<uint32_t>;
 
-// A copy of `text` in a block of exactly strlen + 1 bytes.
+// A copy of `text` in a block of exactly strlen + 1 bytes. A null text
+// reads as the empty text: with `null_if_empty`, an empty text is handed
+// out as a null pointer.
 class ExactText {
  public:
-  explicit ExactText(const std::string &text) : bytes_(new char[text.size() + 1]) {
-    std::memcpy(bytes_.get(), text.c_str(), text.size() + 1);
+  explicit ExactText(const std::string &text, bool null_if_empty = false)
+      : bytes_(null_if_empty && text.empty() ? nullptr : new char[text.size() + 1]) {
+    if (bytes_) {
+      std::memcpy(bytes_.get(), text.c_str(), text.size() + 1);
+    }
   }
   const char *get() const { return bytes_.get(); }
 

@@ -15,17 +15,14 @@ using namespace fmea_test;
 
 TEST(FmeaChar, ClassifiesAndConvertsEveryByteByItsLow8Bits) {
   for (int32_t c = 0; c < 256; ++c) {
-    const bool dec = c >= '0' && c <= '9';
-    const bool lower = c >= 'a' && c <= 'f';
-    const bool upper = c >= 'A' && c <= 'F';
-    const int32_t hex_value = dec ? c - '0' : lower ? c - 'a' + 10 : upper ? c - 'A' + 10 : 0;
+    const std::string s(1, static_cast<char>(c));
     // The same byte with garbage in the upper 24 bits, and sign-extended.
     for (int32_t widened : {c, c | 0x7A5A5A00, static_cast<int32_t>(static_cast<signed char>(c))}) {
       SCOPED_TRACE(widened);
-      EXPECT_EQ(drv_fmea_char_is_d_digital(widened), dec ? 1 : 0);
-      EXPECT_EQ(drv_fmea_char_is_x_digital(widened), dec || lower || upper ? 1 : 0);
-      EXPECT_EQ(drv_fmea_char_to_digital(widened), dec ? c - '0' : 0);
-      EXPECT_EQ(drv_fmea_char_to_xdigital(widened), hex_value);
+      EXPECT_EQ(drv_fmea_char_is_d_digital(widened), model_dec(s[0]) ? 1 : 0);
+      EXPECT_EQ(drv_fmea_char_is_x_digital(widened), model_hex(s[0]) ? 1 : 0);
+      EXPECT_EQ(drv_fmea_char_to_digital(widened), static_cast<int32_t>(model_run(s, 0, 10)));
+      EXPECT_EQ(drv_fmea_char_to_xdigital(widened), static_cast<int32_t>(model_run(s, 0, 16)));
     }
   }
 }
@@ -37,6 +34,7 @@ TEST(FmeaChar, CountsCharactersBySignedValue) {
   EXPECT_EQ(drv_fmea_get_char_num(text.get(), 0xE9), 0u);  // never its unsigned value
   EXPECT_EQ(drv_fmea_get_char_num(text.get(), 0x100 + 'a'), 0u);
   EXPECT_EQ(drv_fmea_get_char_num(text.get(), 0), 0u);  // the NUL is never counted
+  EXPECT_EQ(drv_fmea_get_char_num(nullptr, 'a'), 0u);
 }
 
 // What drv_fmea_str_to_num reads at the start (-1: no number) and what
@@ -48,19 +46,14 @@ struct NumberCase {
 };
 const NumberCase kNumberCases[] = {
     {"0X1f]", 0x1F, {0x1F}},
-    {"0x", 0, {0}},
     {"0xg", 0, {0}},
     {"12ab34", 12, {12, 34}},
-    {"4294967295", 0xFFFFFFFF, {0xFFFFFFFF}},
     {"4294967297,", 1, {1}},
     {"0x123456789", 0x23456789, {0x23456789}},
     {"-5", -1, {5}},
     {" 5", -1, {5}},
-    {"", -1, {}},
     {"1,0x2", 1, {2}},
     {"0x10x2", 0x10, {0x10, 0x2}},
-    {"0x 0xg", 0, {0, 0}},
-    {"dfx[1,2,3]", -1, {1, 2, 3}},
 };
 
 TEST(FmeaNumbers, WorkedExamples) {
@@ -77,26 +70,12 @@ TEST(FmeaNumbers, WorkedExamples) {
   }
 }
 
-TEST(FmeaNullPointers, ReadAsEmptyAndStoreNothing) {
-  uint32_t value = 7;
-  std::array<uint32_t, 4> array{7, 7, 7, 7};
-  EXPECT_EQ(drv_fmea_str_is_x_num(nullptr), 0);
-  EXPECT_EQ(drv_fmea_string_to_x_num(nullptr), 0u);
-  EXPECT_EQ(drv_fmea_string_to_d_num(nullptr), 0u);
-  EXPECT_EQ(drv_fmea_str_to_num(nullptr, &value), -1);
+// The random test passes null texts for empty ones.
+TEST(FmeaNullPointers, OutputsStoreNothing) {
   EXPECT_EQ(drv_fmea_str_to_num("5", nullptr), -1);
-  EXPECT_EQ(value, 7u);
-  EXPECT_EQ(drv_fmea_get_char_num(nullptr, 'a'), 0u);
-  EXPECT_EQ(drv_fmea_get_d_num_count(nullptr), 0u);
-  EXPECT_EQ(drv_fmea_get_x_num_count(nullptr), 0u);
-  EXPECT_EQ(drv_fmea_get_num_count(nullptr), 0u);
-  EXPECT_EQ(fmea_get_x_nums(nullptr, array.data(), 4), 0u);
-  EXPECT_EQ(fmea_get_d_nums(nullptr, array.data(), 4), 0u);
-  EXPECT_EQ(drv_fmea_get_nums(nullptr, array.data(), 4), 0u);
   EXPECT_EQ(fmea_get_x_nums("0x1", nullptr, 4), 0u);
   EXPECT_EQ(fmea_get_d_nums("1", nullptr, 4), 0u);
   EXPECT_EQ(drv_fmea_get_nums("1", nullptr, 4), 0u);
-  EXPECT_EQ(array, (std::array<uint32_t, 4>{7, 7, 7, 7}));
 }
 
 std::string random_list(TextGenerator &gen) {
@@ -116,7 +95,7 @@ TEST(FmeaNumbers, RandomListsMatchTheModel) {
   for (int round = 0; round < 4000; ++round) {
     const std::string s = random_list(gen);
     SCOPED_TRACE(testing::Message() << "text \"" << s << "\"");
-    const ExactText text(s);
+    const ExactText text(s, round % 2 == 0);
     const Numbers hex = model_numbers(s, true);
     const Numbers dec = model_numbers(s, false);
     const Numbers list = model_list(s);
@@ -136,7 +115,7 @@ TEST(FmeaNumbers, RandomListsMatchTheModel) {
     // The single-number functions at every position of the text.
     for (size_t i = 0; i <= s.size(); ++i) {
       const std::string rest = s.substr(i);
-      const ExactText tail(rest);
+      const ExactText tail(rest, round % 2 == 0);
       const int64_t single = model_single(rest);
       uint32_t value = kCanary;
       ASSERT_EQ(drv_fmea_str_to_num(tail.get(), &value), single < 0 ? -1 : 0) << "at " << i;
