@@ -64,18 +64,9 @@ inline bool model_hex_at(const std::string &s, size_t i) {
 // The value of the run of digits of `base` from `i` (0 for no digit),
 // wrapped to 32 bits.
 inline uint32_t model_run(const std::string &s, size_t i, unsigned base) {
-  std::string run;
-  for (; i < s.size() && (base == 16 ? model_hex(s[i]) : model_dec(s[i])); ++i) {
-    run += s[i];
-  }
-  if (base == 16) {
-    // Only the last eight hexadecimal digits survive the wrap.
-    run = run.size() > 8 ? run.substr(run.size() - 8) : run;
-    return run.empty() ? 0u : static_cast<uint32_t>(std::stoul(run, nullptr, 16));
-  }
   uint64_t value = 0;
-  for (char c : run) {
-    value = (value * 10 + static_cast<uint64_t>(c - '0')) % (uint64_t{1} << 32);
+  for (; i < s.size() && (base == 16 ? model_hex(s[i]) : model_dec(s[i])); ++i) {
+    value = (value * base + std::stoul(std::string(1, s[i]), nullptr, 16)) % (uint64_t{1} << 32);
   }
   return static_cast<uint32_t>(value);
 }

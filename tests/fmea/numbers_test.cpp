@@ -1,6 +1,8 @@
-// Numeric tokens and number lists: every character, worked examples, null
-// pointers, then random lists checked against the reference model.
+// Numeric tokens and number lists: every character, worked examples, then
+// random lists, null pointers among them, checked against the reference
+// model.
 #include <chip_util/fmea.h>
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -39,25 +41,23 @@ TEST(FmeaChar, CountsCharactersBySignedValue) {
 
 // What drv_fmea_str_to_num reads at the start (-1: no number) and what
 // drv_fmea_get_nums extracts from the whole text.
-struct NumberCase {
-  const char *text;
-  int64_t single;
-  Numbers list;
-};
-const NumberCase kNumberCases[] = {
-    {"0X1f]", 0x1F, {0x1F}},
-    {"0xg", 0, {0}},
-    {"12ab34", 12, {12, 34}},
-    {"4294967297,", 1, {1}},
-    {"0x123456789", 0x23456789, {0x23456789}},
-    {"-5", -1, {5}},
-    {" 5", -1, {5}},
-    {"1,0x2", 1, {2}},
-    {"0x10x2", 0x10, {0x10, 0x2}},
-};
-
 TEST(FmeaNumbers, WorkedExamples) {
-  for (const NumberCase &c : kNumberCases) {
+  const struct {
+    const char *text;
+    int64_t single;
+    Numbers list;
+  } cases[] = {
+      {"0X1f]", 0x1F, {0x1F}},
+      {"0xg", 0, {0}},
+      {"12ab34", 12, {12, 34}},
+      {"4294967297,", 1, {1}},
+      {"0x123456789", 0x23456789, {0x23456789}},
+      {"-5", -1, {5}},
+      {" 5", -1, {5}},
+      {"1,0x2", 1, {2}},
+      {"0x10x2", 0x10, {0x10, 0x2}},
+  };
+  for (const auto &c : cases) {
     SCOPED_TRACE(c.text);
     const ExactText text(c.text);
     uint32_t value = kCanary;
@@ -68,14 +68,6 @@ TEST(FmeaNumbers, WorkedExamples) {
         guarded(8, [&](uint32_t *a, uint32_t n) { return drv_fmea_get_nums(text.get(), a, n); }),
         c.list);
   }
-}
-
-// The random test passes null texts for empty ones.
-TEST(FmeaNullPointers, OutputsStoreNothing) {
-  EXPECT_EQ(drv_fmea_str_to_num("5", nullptr), -1);
-  EXPECT_EQ(fmea_get_x_nums("0x1", nullptr, 4), 0u);
-  EXPECT_EQ(fmea_get_d_nums("1", nullptr, 4), 0u);
-  EXPECT_EQ(drv_fmea_get_nums("1", nullptr, 4), 0u);
 }
 
 std::string random_list(TextGenerator &gen) {
@@ -95,6 +87,7 @@ TEST(FmeaNumbers, RandomListsMatchTheModel) {
   for (int round = 0; round < 4000; ++round) {
     const std::string s = random_list(gen);
     SCOPED_TRACE(testing::Message() << "text \"" << s << "\"");
+    // A null text reads as the empty text; so do the outputs.
     const ExactText text(s, round % 2 == 0);
     const Numbers hex = model_numbers(s, true);
     const Numbers dec = model_numbers(s, false);
@@ -111,6 +104,7 @@ TEST(FmeaNumbers, RandomListsMatchTheModel) {
       ASSERT_EQ(
           guarded(capacity, [&](uint32_t *a, uint32_t n) { return extract(text.get(), a, n); }),
           Numbers(all->begin(), all->begin() + static_cast<std::ptrdiff_t>(count)));
+      ASSERT_EQ(extract(text.get(), nullptr, capacity), 0u);
     }
     // The single-number functions at every position of the text.
     for (size_t i = 0; i <= s.size(); ++i) {
@@ -120,6 +114,7 @@ TEST(FmeaNumbers, RandomListsMatchTheModel) {
       uint32_t value = kCanary;
       ASSERT_EQ(drv_fmea_str_to_num(tail.get(), &value), single < 0 ? -1 : 0) << "at " << i;
       ASSERT_EQ(value, single < 0 ? kCanary : static_cast<uint32_t>(single)) << "at " << i;
+      ASSERT_EQ(drv_fmea_str_to_num(tail.get(), nullptr), -1) << "at " << i;
       ASSERT_EQ(drv_fmea_str_is_x_num(tail.get()), model_hex_at(rest, 0) ? 1 : 0) << "at " << i;
       ASSERT_EQ(drv_fmea_string_to_d_num(tail.get()), model_run(rest, 0, 10)) << "at " << i;
       // The two prefix characters are skipped unread, unless the text ends there.

@@ -3,6 +3,7 @@
 // strings checked against a plain reference model.
 #include <chip_util/fmea.h>
 #include <chip_util/log.h>
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -22,46 +23,30 @@ Record record_of(const drv_fmea_opt &o) { return {o.valid, o.addr, o.mask, o.val
 
 constexpr drv_fmea_opt kDirty = {0xD1, 0xD2, 0xD3, 0xD4, 0xD5};
 
-// The result and the record of drv_fmea_parse_opt, starting from kDirty.
-std::pair<int32_t, Record> parse(const std::string &command, drv_fmea_opt_type type) {
-  drv_fmea_opt opt = kDirty;
-  const int32_t result = drv_fmea_parse_opt(ExactText(command).get(), type, &opt);
-  return {result, record_of(opt)};
-}
-
-struct OptionCase {
-  const char *command;
-  drv_fmea_opt_type type;
-  Record expected;
-};
-const OptionCase kOptionCases[] = {
-    {"read[addr=0x1000,mask=0xff,val=0x1,cmp_val=0x5] dfx[1,2,3]",
-     DRV_FMEA_OPT_READ,
-     {1, 0x1000, 0xFF, 1, 5}},
-    {"read_his[addr=5]", DRV_FMEA_OPT_READ, {}},
-    {"read_his[addr=5]", DRV_FMEA_OPT_READ_HIS, {1, 5, 0, 0, 0}},
-    {"read[addr 0x20]", DRV_FMEA_OPT_READ, {1, 0x20, 0, 0, 0}},
-    {"read[addr=5", DRV_FMEA_OPT_READ, {1, 0, 0, 0, 0}},
-    {"read[addr=1] read[addr=2,mask=3]", DRV_FMEA_OPT_READ, {1, 1, 0, 0, 0}},
-    {"neo[mask:0X1f val:4294967296]", DRV_FMEA_OPT_NEO, {1, 0, 0x1F, 0, 0}},
-    // val is a key of its own: never taken from cmp_val or another word.
-    {"read[cmp_val=5,val=1]", DRV_FMEA_OPT_READ, {1, 0, 0, 1, 5}},
-    {"read[val=1,cmp_val=5]", DRV_FMEA_OPT_READ, {1, 0, 0, 1, 5}},
-    {"read[interval=3 val=4]", DRV_FMEA_OPT_READ, {1, 0, 0, 4, 0}},
-};
-
 TEST(FmeaOption, WorkedExamples) {
-  for (const OptionCase &c : kOptionCases) {
-    EXPECT_EQ(parse(c.command, c.type), std::make_pair(1, c.expected))
-        << c.command << " type " << c.type;
-  }
-}
-
-TEST(FmeaOption, TypeOutsideTheRangeOnlyClearsValid) {
-  for (drv_fmea_opt_type type : {0, 9, -1, INT32_MAX, INT32_MIN}) {
-    EXPECT_EQ(parse("read[addr=0x10,mask=0xff,val=1,cmp_val=2]", type),
-              std::make_pair(0, Record{0, 0xD2, 0xD3, 0xD4, 0xD5}))
-        << type;
+  const struct {
+    const char *command;
+    drv_fmea_opt_type type;
+    Record expected;
+  } cases[] = {
+      {"read[addr=0x1000,mask=0xff,val=0x1,cmp_val=0x5] dfx[1,2,3]",
+       DRV_FMEA_OPT_READ,
+       {1, 0x1000, 0xFF, 1, 5}},
+      {"read_his[addr=5]", DRV_FMEA_OPT_READ, {}},
+      {"read_his[addr=5]", DRV_FMEA_OPT_READ_HIS, {1, 5, 0, 0, 0}},
+      {"read[addr 0x20]", DRV_FMEA_OPT_READ, {1, 0x20, 0, 0, 0}},
+      {"read[addr=5", DRV_FMEA_OPT_READ, {1, 0, 0, 0, 0}},
+      {"read[addr=1] read[addr=2,mask=3]", DRV_FMEA_OPT_READ, {1, 1, 0, 0, 0}},
+      {"neo[mask:0X1f val:4294967296]", DRV_FMEA_OPT_NEO, {1, 0, 0x1F, 0, 0}},
+      // val is a key of its own: never taken from cmp_val or another word.
+      {"read[cmp_val=5,val=1]", DRV_FMEA_OPT_READ, {1, 0, 0, 1, 5}},
+      {"read[val=1,cmp_val=5]", DRV_FMEA_OPT_READ, {1, 0, 0, 1, 5}},
+      {"read[interval=3 val=4]", DRV_FMEA_OPT_READ, {1, 0, 0, 4, 0}},
+  };
+  for (const auto &c : cases) {
+    drv_fmea_opt opt = kDirty;
+    EXPECT_EQ(drv_fmea_parse_opt(ExactText(c.command).get(), c.type, &opt), 1) << c.command;
+    EXPECT_EQ(record_of(opt), c.expected) << c.command << " type " << c.type;
   }
 }
 
@@ -125,8 +110,8 @@ TEST(FmeaNullPointers, OtherArgumentsAreAnsweredWithoutDereferencing) {
 
 // ---- Random commands against the model --------------------------------------
 
-const char *const kKeywords[] = {"read[", "read_his[", "positive[", "neo[",
-                                 "wc[",   "rc[",       "inject[",   "inject_undo["};
+const std::vector<std::string> kKeywords = {"read[", "read_his[", "positive[", "neo[",
+                                            "wc[",   "rc[",       "inject[",   "inject_undo["};
 // The keys, at their index in a Record.
 const std::string kKeys[] = {"", "addr", "mask", "val", "cmp_val"};
 
@@ -142,7 +127,7 @@ size_t model_find_key(const std::string &t, const std::string &key) {
 
 // The record after parsing `keyword` of `command` into `base`: each key
 // counts if its separator stands before the first ']' from the keyword.
-Record model_option(const std::string &command, const char *keyword, Record base) {
+Record model_option(const std::string &command, const std::string &keyword, Record base) {
   const size_t at = command.find(keyword);
   if (at == std::string::npos) {
     return base;
@@ -167,31 +152,23 @@ std::string model_dfx_text(const std::string &command) {
   return bracket == std::string::npos ? "" : command.substr(at, bracket - at + 1);
 }
 
+// Parts that open with a keyword, the word dfx or nothing, each holding
+// numbers, some with a key and a separator before them, and mostly closed.
 std::string random_command(TextGenerator &gen) {
+  static const std::vector<std::string> kOpeners = {"dfx[", "dfx", ""};
   static const std::vector<std::string> kKeyNames = {"addr", "mask", "val", "cmp_val", "interval"};
   static const std::vector<std::string> kSeparators = {"=", ":", " ", "", "==", "-"};
   static const std::vector<std::string> kJunk = {
       " ", ",", "]", "[", "x", "_", "0x", "read", "inject", "dfx", "\xE9", "dfx[", "val", "cmp_"};
   std::string command;
   for (uint32_t parts = gen.below(7); parts > 0; --parts) {
-    const uint32_t kind = gen.below(4);
-    if (kind < 2) {  // a keyword option, possibly malformed
-      command += kKeywords[gen.below(8)];
-      for (uint32_t params = gen.below(5); params > 0; --params) {
-        command += gen.pick(kKeyNames) + gen.pick(kSeparators) +
-                   (gen.below(6) ? gen.number() : gen.pick(kJunk));
-        command += gen.below(4) ? "," : gen.pick(kJunk);
-      }
-      command += gen.below(5) ? "]" : "";
-    } else if (kind == 2) {  // a dfx list
-      command += gen.below(3) ? "dfx[" : "dfx";
-      for (uint32_t numbers = gen.below(6); numbers > 0; --numbers) {
-        command += gen.number() + (gen.below(3) ? "," : gen.pick(kJunk));
-      }
-      command += gen.below(4) ? "]" : "";
-    } else {
-      command += gen.pick(kJunk);
+    command += gen.below(2) ? gen.pick(kKeywords) : gen.pick(kOpeners);
+    for (uint32_t items = gen.below(6); items > 0; --items) {
+      command += gen.below(3) ? gen.pick(kKeyNames) + gen.pick(kSeparators) : "";
+      command += gen.below(6) ? gen.number() : gen.pick(kJunk);
+      command += gen.below(4) ? "," : gen.pick(kJunk);
     }
+    command += gen.below(5) ? "]" : "";
     command += gen.below(2) ? " " : "";
   }
   return command;
@@ -221,6 +198,11 @@ TEST(FmeaOptionModel, RandomCommandsMatchTheModel) {
       expected_found += alone[0];
     }
     ASSERT_EQ(found, expected_found);
+    // A type outside the range only clears valid.
+    const drv_fmea_opt_type bad_types[] = {0, 9, -1, INT32_MAX, INT32_MIN};
+    drv_fmea_opt opt = kDirty;
+    ASSERT_EQ(drv_fmea_parse_opt(text.get(), bad_types[gen.below(5)], &opt), 0);
+    ASSERT_EQ(record_of(opt), (Record{0, 0xD2, 0xD3, 0xD4, 0xD5}));
 
     // The dfx list: text, count and extraction at a random capacity.
     const std::string dfx_text = model_dfx_text(command);
