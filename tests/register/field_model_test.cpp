@@ -151,7 +151,19 @@ TEST_P(FieldModel, AccessSequenceMatchesTheModel) {
     const bool wrong_width = r.reg_bytes != w / 8;
     const bool can_read = ops == &chip_sim_reg_ops;
     const bool can_write = ops != nullptr && ops->write32 != nullptr;
-    const uint32_t elem = gen.chance(4) ? 0 : gen.pick(0, r.elem_num - 1);
+    const uint32_t elem = gen.chance(16)  ? r.elem_num + gen.pick(0, 3)
+                          : gen.chance(4) ? 0
+                                          : gen.pick(0, r.elem_num - 1);
+    // Now and then a missing module, instance or register: the parameter
+    // check's code, in that order, then the element's.
+    const uint32_t inst = gen.chance(16) ? 1 : 0;
+    const uint32_t reg_id = gen.chance(16) ? HDK_REG_ID(gen.pick(0, 1), 1) : 0;
+    const uint32_t code = HDK_REG_ID_MODULE(reg_id) != 0 ? 0x2
+                          : inst != 0                    ? 0x4
+                          : reg_id != 0                  ? 0x8
+                          : elem >= r.elem_num           ? 0x10
+                                                         : 0;
+    const uint32_t refusal_code = code != 0 ? code : 0xFFFFFFFF;
     const Place place = model_place(r, elem, w);
     const uint32_t old_word = static_cast<uint32_t>(gen.pick(0, 0xFFFFFFFF) & word_mask);
     if (!place.refused) {
@@ -165,12 +177,13 @@ TEST_P(FieldModel, AccessSequenceMatchesTheModel) {
 
     // Read.
     uint32_t value = 0xABCD;
-    const int32_t read_result = chip_test::read_field(w, elem, &value);
+    const int32_t read_result = chip_test::read_field(w, elem, &value, reg_id, inst);
     std::vector<Access> want_log;
-    if (wrong_width || !can_read || place.refused) {
+    if (code != 0 || wrong_width || !can_read || place.refused) {
       EXPECT_EQ(read_result, -1);
       EXPECT_EQ(value, 0xABCDu);
-      expect_messages(capture, {field_message(read_name, elem)});
+      expect_messages(capture,
+                      {field_message(read_name, elem, std::nullopt, refusal_code, inst, reg_id)});
     } else {
       EXPECT_EQ(read_result, s1);
       const uint32_t seen = s1 == 0 ? old_word : 0;
@@ -196,19 +209,20 @@ TEST_P(FieldModel, AccessSequenceMatchesTheModel) {
                                                        word_mask);
     const bool too_wide = !place.whole && r.field_bits < w && (field_value >> r.field_bits) != 0;
     const bool reads = r.access_type != 7 && r.access_type != 8;
-    const int32_t write_result = chip_test::write_field(w, elem, field_value);
+    const int32_t write_result = chip_test::write_field(w, elem, field_value, reg_id, inst);
     want_log.clear();
-    if (wrong_width && w == 32) {
+    if (code == 0 && wrong_width && w == 32) {
       EXPECT_EQ(write_result, -1);
       expect_messages(capture,
                       {"\r\nhdk-write-reg32-field(3, 0, 0x0, " + std::to_string(elem) + ")fail"});
-    } else if (too_wide && !wrong_width && can_write) {
+    } else if (code == 0 && too_wide && !wrong_width && can_write) {
       EXPECT_EQ(write_result, -1);
       expect_messages(capture, {field_message(write_name, elem, field_value)});
-    } else if (wrong_width || !can_write || (!place.whole && place.refused) ||
+    } else if (code != 0 || wrong_width || !can_write || (!place.whole && place.refused) ||
                (!place.whole && reads && !can_read)) {
       EXPECT_EQ(write_result, -1);
-      expect_messages(capture, {field_message(write_name, elem)});
+      expect_messages(capture,
+                      {field_message(write_name, elem, std::nullopt, refusal_code, inst, reg_id)});
     } else if (place.whole) {
       EXPECT_EQ(write_result, s1);
       want_log.push_back(chip_test::write_of(w, place.addr, field_value, s1));
