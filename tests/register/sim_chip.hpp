@@ -1,6 +1,7 @@
 // Test helpers for field access on the simulated chip: a chip of one
-// record, the access log as comparable values, and a fixture that leaves
-// the registries and the simulator empty.
+// record, field access of either width, the expected refusal messages, the
+// access log as comparable values, and a fixture that leaves the registries
+// and the simulator empty.
 #pragma once
 
 #include <chip_util/register.h>
@@ -8,10 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <optional>
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace chip_test {
+
+// The device the field tests use.
+constexpr uint32_t kDev = 3;
 
 // One module, one instance at `base_addr`, one register record; accessed
 // with reg_id 0 and instance 0.
@@ -30,6 +37,49 @@ struct OneRecordChip {
   OneRecordChip(const OneRecordChip &) = delete;
   OneRecordChip &operator=(const OneRecordChip &) = delete;
 };
+
+// Field reads and writes of a `width`-bit register, the value widened to 32 bits.
+inline int32_t read_field(uint32_t width, uint32_t elem, uint32_t *value, uint32_t reg_id = 0,
+                          uint32_t inst = 0) {
+  if (width == 32) {
+    return hdk_read_reg32_field(kDev, inst, reg_id, elem, value);
+  }
+  uint16_t narrow = value != nullptr ? static_cast<uint16_t>(*value) : 0;
+  const int32_t status =
+      hdk_read_reg16_field(kDev, inst, reg_id, elem, value != nullptr ? &narrow : nullptr);
+  if (value != nullptr) {
+    *value = narrow;
+  }
+  return status;
+}
+inline int32_t write_field(uint32_t width, uint32_t elem, uint32_t value, uint32_t reg_id = 0,
+                           uint32_t inst = 0) {
+  return width == 32
+             ? hdk_write_reg32_field(kDev, inst, reg_id, elem, value)
+             : hdk_write_reg16_field(kDev, inst, reg_id, elem, static_cast<uint16_t>(value));
+}
+inline const char *field_function(uint32_t width, bool write) {
+  if (width == 32) {
+    return write ? "hdk-write-reg32-field" : "hdk_read_reg32_field";
+  }
+  return write ? "hdk_write_reg16_field" : "hdk_read_reg16_field";
+}
+
+// The refusal message of `name` on kDev, with the refused value if any.
+inline std::string field_message(const char *name, uint32_t elem,
+                                 std::optional<uint32_t> value = std::nullopt,
+                                 uint32_t code = 0xFFFFFFFF, uint32_t inst = 0,
+                                 uint32_t reg_id = 0) {
+  char text[160];
+  if (value) {
+    snprintf(text, sizeof text, "\r\n%s(%u, %u, 0x%x, %u, %u) error code 0x%x.", name, kDev, inst,
+             reg_id, elem, *value, code);
+  } else {
+    snprintf(text, sizeof text, "\r\n%s(%u, %u, 0x%x, %u) error code 0x%x.", name, kDev, inst,
+             reg_id, elem, code);
+  }
+  return text;
+}
 
 struct Access {
   chip_sim_kind kind;
