@@ -122,8 +122,12 @@ int32_t write_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem,
   if (reg_bytes(reg) != RegWidth<Word>::kBytes) [[unlikely]] {
     return Family::refuse_write_width(name, dev, inst, reg_id, elem);
   }
+  // A field write reads the register first unless it is whole or of
+  // access type 7 or 8; every access function it needs must be there.
+  const bool needs_read = !whole_word_access<Word>(reg) && !write_skips_read(reg);
   const auto write = ops != nullptr ? Family::writer(*ops) : nullptr;
-  if (write == nullptr) [[unlikely]] {
+  const auto read = ops != nullptr && needs_read ? Family::reader(*ops) : nullptr;
+  if (write == nullptr || (needs_read && read == nullptr)) [[unlikely]] {
     return refuse_with_code(name, dev, inst, reg_id, elem);
   }
   if (whole_word_access<Word>(reg)) {
@@ -137,14 +141,7 @@ int32_t write_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem,
     return refuse_with_code(name, dev, inst, reg_id, elem);
   }
   Word old_word = 0;
-  int32_t read_status = 0;
-  if (!write_skips_read(reg)) {
-    const auto read = Family::reader(*ops);
-    if (read == nullptr) [[unlikely]] {
-      return refuse_with_code(name, dev, inst, reg_id, elem);
-    }
-    read_status = read(dev, spot.addr, &old_word);
-  }
+  const int32_t read_status = needs_read ? read(dev, spot.addr, &old_word) : 0;
   return read_status | write(dev, spot.addr, merge_field(old_word, spot, value));
 }
 

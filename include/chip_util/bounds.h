@@ -41,8 +41,9 @@ CHIP_BOUNDS_API int memcpy_s(void *dest, size_t capacity, const void *src, size_
 
 /* Copies at most `count` characters of `src` (fewer when its terminating
  * zero comes first) and terminates the copy with a zero byte; returns 0.
- * Refuses a null pointer, a zero or oversized capacity or count, a copy that
- * would not fit with its terminating zero, and overlapping regions. A refused
+ * Refuses a null pointer, a zero or oversized capacity, an oversized count,
+ * a copy that would not fit with its terminating zero, and overlapping
+ * regions. A count of 0 copies the empty text. A refused
  * copy whose destination is usable gets a zero byte at dest[0]. Never reads
  * `src` past its terminating zero or past `count` characters. */
 CHIP_BOUNDS_API int strncpy_s(char *dest, size_t capacity, const char *src, size_t count);

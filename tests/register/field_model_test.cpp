@@ -215,7 +215,7 @@ TEST_P(FieldModel, AccessSequenceMatchesTheModel) {
       EXPECT_EQ(write_result, -1);
       expect_messages(capture,
                       {"\r\nhdk-write-reg32-field(3, 0, 0x0, " + std::to_string(elem) + ")fail"});
-    } else if (code == 0 && too_wide && !wrong_width && can_write) {
+    } else if (code == 0 && too_wide && !wrong_width && can_write && (!reads || can_read)) {
       EXPECT_EQ(write_result, -1);
       expect_messages(capture, {field_message(write_name, elem, field_value)});
     } else if (code != 0 || wrong_width || !can_write || (!place.whole && place.refused) ||
