@@ -12,7 +12,7 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
+#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -33,9 +33,9 @@ int sem_value(sem_t *sem) {
 class NamedSemaphoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string name = "/chip_util_" + std::to_string(getpid()) + "_" +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::strncpy(record_.name, name.c_str(), sizeof record_.name - 1);  // cut to 31 characters
+    // At most 31 characters: the test's name is cut to what fits.
+    std::snprintf(record_.name, sizeof record_.name, "/chip_util_%d_%s", static_cast<int>(getpid()),
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
     sem_ = record_.sem = hdk_sem_create(record_.name, 0, 0);
     ASSERT_NE(sem_, SEM_FAILED);
   }
@@ -63,7 +63,7 @@ TEST_F(NamedSemaphoreTest, CreatedWithMode0644AndOpenedUnchangedByName) {
   sem_ = record_.sem = hdk_sem_create(record_.name, 0xDEAD, 2);
   umask(saved_mask);
   ASSERT_NE(sem_, SEM_FAILED);
-  struct stat info{};
+  struct stat info {};
   ASSERT_EQ(stat((std::string("/dev/shm/sem.") + (record_.name + 1)).c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0644u);
 

@@ -50,13 +50,11 @@ TEST(Clock, FailingClockCountsAndBoundsThePollingWaits) {
 }
 
 TEST(Clock, MicrosecondArithmetic) {
-  EXPECT_EQ(osal::monotonic_usecs({5, 999}), 5000000u);
   EXPECT_EQ(osal::monotonic_usecs({7, 123456789}), 7123456u);
   // Seconds are taken as 32 bits before the multiplication.
   EXPECT_EQ(osal::monotonic_usecs({static_cast<time_t>(0x100000001LL), 0}), 1000000u);
   EXPECT_EQ(osal::monotonic_usecs({0xFFFFFFFF, 999999999}), 4294967295999999ull);
   EXPECT_EQ(osal::wall_clock_ms({1, 999999}), 1999);
-  EXPECT_EQ(osal::wall_clock_ms({0, 0}), 0);
 }
 
 TEST(Clock, WallClockMillisecondsFollowTheEpoch) {
