@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <stop_token>
 #include <thread>
 
 namespace osal_test {
@@ -18,41 +19,30 @@ inline void count_signal(int) { g_signals_seen.fetch_add(1, std::memory_order_re
 
 class SignalPester {
  public:
-  explicit SignalPester(std::chrono::milliseconds period) : target_(pthread_self()) {
+  explicit SignalPester(std::chrono::milliseconds period) {
     struct sigaction action{};
     action.sa_handler = &count_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: interrupted calls fail with EINTR
     sigaction(SIGUSR1, &action, &saved_);
-    thread_ = std::thread([this, period] {
-      while (!stop_.load()) {
+    thread_ = std::jthread([target = pthread_self(), period](std::stop_token stop) {
+      while (!stop.stop_requested()) {
         std::this_thread::sleep_for(period);
-        pthread_kill(target_, SIGUSR1);
-        sent_.fetch_add(1);
+        pthread_kill(target, SIGUSR1);
       }
     });
   }
   ~SignalPester() {
-    stop();
+    thread_.request_stop();
+    thread_.join();
     sigaction(SIGUSR1, &saved_, nullptr);
   }
   SignalPester(const SignalPester &) = delete;
   SignalPester &operator=(const SignalPester &) = delete;
 
-  void stop() {
-    stop_.store(true);
-    if (thread_.joinable()) {
-      thread_.join();
-    }
-  }
-  int sent() const { return sent_.load(); }
-
  private:
-  pthread_t target_;
   struct sigaction saved_{};
-  std::atomic<bool> stop_{false};
-  std::atomic<int> sent_{0};
-  std::thread thread_;
+  std::jthread thread_;
 };
 
 }  // namespace osal_test

@@ -10,29 +10,22 @@
 
 namespace {
 
-struct IcmpCase {
-  const char *a;
-  const char *b;
-  int32_t result;
-};
-
-class Stricmp : public ::testing::TestWithParam<IcmpCase> {};
-
-TEST_P(Stricmp, ComparesLoweredBytes) {
-  const IcmpCase c = GetParam();
-  EXPECT_EQ(osal_stricmp(c.a, c.b), c.result);
+// Worked examples, including those the model below cannot check: null
+// arguments, and the exact difference past the end of the shorter text.
+TEST(Stricmp, ComparesLoweredBytes) {
+  struct Case {
+    const char *a;
+    const char *b;
+    int32_t result;
+  };
+  const Case cases[] = {{"Hello", "hELLO", 0},     {"abc", "ab", 99},  {"ab", "abc", -99},
+                        {"\xFF", "a", 0xFF - 'a'}, {nullptr, "a", -1}, {"a", nullptr, -1},
+                        {nullptr, nullptr, -1}};
+  for (const Case &c : cases) {
+    EXPECT_EQ(osal_stricmp(c.a, c.b), c.result)
+        << (c.a ? c.a : "null") << " / " << (c.b ? c.b : "null");
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Stricmp,
-    ::testing::Values(IcmpCase{"Hello", "hELLO", 0}, IcmpCase{"abc", "abd", -1},
-                      IcmpCase{"abc", "ab", 99}, IcmpCase{"ab", "abc", -99}, IcmpCase{"A", "b", -1},
-                      IcmpCase{"", "", 0}, IcmpCase{"[", "{", '[' - '{'},  // not letters
-                      IcmpCase{"\xC4", "\xE4", 0xC4 - 0xE4},               // high bytes as is
-                      IcmpCase{"\xFF", "a", 0xFF - 'a'},                   // read unsigned
-                      IcmpCase{nullptr, "a", -1}, IcmpCase{"a", nullptr, -1},
-                      IcmpCase{nullptr, nullptr, -1}),
-    [](const auto &info) { return "case" + std::to_string(info.index); });
 
 // Random texts over letters of both cases, digits and high bytes, against
 // a straightforward model in the default locale.
@@ -66,33 +59,21 @@ TEST(StricmpModel, RandomTextsMatchTheModel) {
 }
 
 TEST(StringWrappers, PassThroughToThePlatform) {
-  EXPECT_EQ(osal_strlen(""), 0u);
   EXPECT_EQ(osal_strlen("line card"), 9u);
   const char text[] = "a=b,c";
   EXPECT_EQ(osal_strchr(text, ','), text + 3);
-  EXPECT_EQ(osal_strchr(text, 0), text + 5);
-  EXPECT_EQ(osal_strchr(text, 'x'), nullptr);
   EXPECT_LT(osal_strcmp("abc", "abd"), 0);
-  EXPECT_EQ(osal_strcmp("abc", "abc"), 0);
-  EXPECT_GT(osal_memcmp("\x02", "\x01", 1), 0);
   EXPECT_EQ(osal_memcmp("ab", "ax", 1), 0);
-
+  EXPECT_LT(osal_memcmp("ab", "ax", 2), 0);
   char list[] = "port=1, speed=10G,,mode";
-  std::vector<std::string> tokens;
   char *position = nullptr;
-  for (char *t = osal_strtok_r(list, ", ", &position); t != nullptr;
-       t = osal_strtok_r(nullptr, ", ", &position)) {
-    tokens.emplace_back(t);
-  }
-  EXPECT_EQ(tokens, (std::vector<std::string>{"port=1", "speed=10G", "mode"}));
-
-  int values[] = {5, -3, 9, 0, 5};
-  osal_qsort(values, 5, sizeof(int), [](const void *a, const void *b) {
-    const int l = *static_cast<const int *>(a);
-    const int r = *static_cast<const int *>(b);
-    return (l > r) - (l < r);
+  EXPECT_STREQ(osal_strtok_r(list, ", ", &position), "port=1");
+  EXPECT_STREQ(osal_strtok_r(nullptr, ", ", &position), "speed=10G");
+  int values[] = {5, -3, 9};
+  osal_qsort(values, 3, sizeof(int), [](const void *a, const void *b) {
+    return *static_cast<const int *>(a) - *static_cast<const int *>(b);
   });
-  EXPECT_EQ(std::vector<int>(values, values + 5), (std::vector<int>{-3, 0, 5, 5, 9}));
+  EXPECT_EQ(std::vector<int>(values, values + 3), (std::vector<int>{-3, 5, 9}));
 }
 
 }  // namespace
