@@ -1,5 +1,6 @@
-// The CRC-7 against polynomial long division, and trace text encoded into
-// frames and laid into the transmit pattern.
+// The trace codec: the CRC-7 against polynomial long division, text encoded
+// into frames and the transmit pattern, and received patterns classified
+// against a reference model.
 #include <chip_util/j0j1.h>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <random>
 #include <span>
 #include <string_view>
@@ -48,10 +50,11 @@ Pattern filled(uint8_t value) {
   return p;
 }
 
-Pattern random_bytes(std::mt19937 &rng) {
+// Bytes from lowest up to lowest + span - 1: any byte, or printable text.
+Pattern random_bytes(std::mt19937 &rng, unsigned lowest = 0, unsigned span = 256) {
   Pattern p;
   for (auto &b : p) {
-    b = static_cast<uint8_t>(rng());
+    b = static_cast<uint8_t>(lowest + rng() % span);
   }
   return p;
 }
@@ -187,6 +190,133 @@ TEST(Assemble, RefusalsLeaveThePatternAloneAndOnlyABadLengthIsPrinted) {
     EXPECT_EQ(pattern, filled(kUntouched)) << c.length;
     EXPECT_TRUE(registered.calls().empty());
   }
+}
+
+struct Decoded {
+  uint32_t length = 0;
+  Pattern text{};
+  bool operator==(const Decoded &) const = default;
+};
+
+// The classification written out plainly with modular indexing.
+Decoded model(const Pattern &rx) {
+  Decoded out;
+  int markers = 0;
+  size_t marker = 0;
+  for (size_t i = 0; i < 16; ++i) {
+    if (rx[i] & 0x80) {
+      ++markers;
+      marker = i;
+    }
+  }
+  if (markers == 1) {
+    out.length = 16;
+    for (size_t i = 0; i < 15; ++i) {
+      out.text[i] = rx[(marker + 1 + i) % 16];
+    }
+    return out;
+  }
+  const auto crs = std::count(rx.begin(), rx.end(), 0x0D);
+  const size_t cr = static_cast<size_t>(std::find(rx.begin(), rx.end(), 0x0D) - rx.begin());
+  if (crs == 1 && rx[(cr + 1) % 64] == 0x0A) {
+    out.length = 64;
+    for (size_t i = 0; i < 62; ++i) {
+      out.text[i] = rx[(cr + 2 + i) % 64];
+    }
+    return out;
+  }
+  if (std::all_of(rx.begin(), rx.end(), [&](uint8_t b) { return b == rx[0]; })) {
+    out.length = 1;
+    out.text[0] = rx[0];
+  }
+  return out;
+}
+
+Decoded decode(const Pattern &rx) {
+  Decoded out;
+  out.length = 0xDEADBEEF;
+  out.text.fill(kUntouched);
+  EXPECT_EQ(drv_decode_j0j1_rx_msg(rx.data(), &out.length, out.text.data(), 64), 0);
+  return out;
+}
+
+// A transmit pattern for a 16- or 64-byte trace of printable characters.
+Pattern transmit_pattern(uint32_t length, const Pattern &text) {
+  Pattern frame{};
+  Pattern pattern{};
+  EXPECT_EQ(drv_encode_j0j1_tx_msg(length, text.data(), frame.data()), 0);
+  EXPECT_EQ(drv_assemble_j0j1_msg(length, frame.data(), pattern.data()), 0);
+  return pattern;
+}
+
+// Intact frames at any rotation, uniform patterns and few-symbol noise, each
+// with up to two bytes changed into a delimiter, a marker or a character, so
+// that patterns land on both sides of every classification boundary.
+TEST(Decode, ClassificationMatchesModelOnRandomPatterns) {
+  std::mt19937 rng(0x4A30);
+  std::uniform_int_distribution<size_t> any_pos(0, 63);
+  std::map<uint32_t, int> seen;
+  for (int round = 0; round < 20000; ++round) {
+    Pattern rx;
+    const int changes = static_cast<int>(rng() % 3);
+    switch (rng() % 3) {
+      case 0: {  // a frame: intact, it gives back its text
+        const uint32_t length = (rng() & 1) ? 16 : 64;
+        const Pattern text = random_bytes(rng, 0x20, 95);
+        rx = transmit_pattern(length, text);
+        std::rotate(rx.begin(), rx.begin() + any_pos(rng), rx.end());
+        Decoded intact{length, {}};
+        std::copy_n(text.begin(), length == 16 ? 15 : 62, intact.text.begin());
+        ASSERT_TRUE(changes > 0 || model(rx) == intact) << "round " << round;
+        break;
+      }
+      case 1:
+        rx.fill(static_cast<uint8_t>(rng()));
+        break;
+      default:
+        for (auto &b : rx) {
+          const uint8_t choices[] = {0x0D, 0x0A, 0x80, 0x41, 0x41, 0x41, 0x41, 0x41};
+          b = choices[rng() % 8];
+        }
+        break;
+    }
+    for (int i = 0; i < changes; ++i) {
+      const uint8_t replacements[] = {0x0D, 0x0A, 0x20, 0xC1, static_cast<uint8_t>(rng())};
+      rx[any_pos(rng)] = replacements[rng() % 5];
+    }
+    const Decoded expected = model(rx);
+    ASSERT_EQ(decode(rx), expected) << "round " << round;
+    ++seen[expected.length];
+  }
+  for (uint32_t length : {0u, 1u, 16u, 64u}) {
+    EXPECT_GT(seen[length], 500) << "too few patterns of trace length " << length;
+  }
+}
+
+// The length is stored whatever the capacity; the text only when all 64
+// bytes fit, else a refused memcpy_s zeroes the capacity; nothing is written
+// past the capacity, nor anywhere for a null argument.
+TEST(Decode, TextCapacityAndNullArguments) {
+  const Pattern rx = filled(0x33);
+  for (uint32_t capacity : {0u, 1u, 63u, 64u, 100u}) {
+    uint32_t length = 0xDEADBEEF;
+    std::array<uint8_t, 100> text;
+    text.fill(kUntouched);
+    EXPECT_EQ(drv_decode_j0j1_rx_msg(rx.data(), &length, text.data(), capacity),
+              capacity >= 64 ? 0 : -1);
+    EXPECT_EQ(length, 1u) << capacity;
+    auto expected = text;
+    std::fill_n(expected.begin(), std::min(capacity, 64u), 0);
+    expected[0] = capacity >= 64 ? 0x33 : expected[0];
+    EXPECT_EQ(text, expected) << capacity;
+  }
+  uint32_t length = 0xDEADBEEF;
+  Pattern text = filled(kUntouched);
+  EXPECT_EQ(drv_decode_j0j1_rx_msg(nullptr, &length, text.data(), 64), -1);
+  EXPECT_EQ(drv_decode_j0j1_rx_msg(rx.data(), nullptr, text.data(), 64), -1);
+  EXPECT_EQ(drv_decode_j0j1_rx_msg(rx.data(), &length, nullptr, 64), -1);
+  EXPECT_EQ(length, 0xDEADBEEFu);
+  EXPECT_EQ(text, filled(kUntouched));
 }
 
 }  // namespace
