@@ -16,16 +16,6 @@ namespace {
 
 using chip_test::PrintCapture;
 
-TEST(Heap, ZeroSizeGivesNullWithoutTouchingTheHeap) {
-  CHIP_TEST_REQUIRE_ALLOC_COUNTER();
-  const chip_test::AllocCounter counter;
-  EXPECT_EQ(hdk_malloc(0), nullptr);
-  EXPECT_EQ(hdk_malloc_zero(0), nullptr);
-  hdk_free(nullptr);
-  EXPECT_EQ(counter.allocations(), 0u);
-  EXPECT_EQ(counter.releases(), 0u);
-}
-
 TEST(Heap, MallocZeroClearsEveryByte) {
   for (uint32_t size : {1u, 513u, 4096u}) {
     // Dirty the heap first so that a missing fill would show.
@@ -75,17 +65,22 @@ TEST(Debug, PrintsUpTo512CharactersWholeAndDropsLonger) {
   EXPECT_EQ(capture.calls()[0], exact);
 }
 
-// A filtered message or a null output function allocates nothing; a printed
-// message takes one buffer and releases it, even with no print function.
-TEST(Debug, HeapUse) {
+// A zero size, a filtered message or a null output function touches no heap;
+// a printed message takes one buffer and releases it, even with no print
+// function.
+TEST(Heap, Use) {
   CHIP_TEST_REQUIRE_ALLOC_COUNTER();
   const hdk_printf_func previous = g_hdk_printf_func;
   {
     PrintCapture capture;
     const chip_test::AllocCounter counter;
+    EXPECT_EQ(hdk_malloc(0), nullptr);
+    EXPECT_EQ(hdk_malloc_zero(0), nullptr);
+    hdk_free(nullptr);
     hdk_debug(0, 4, "%s", "never formatted");
     hdk_log_to_file(1, stdout, nullptr, "ab", "x");
     EXPECT_EQ(counter.allocations(), 0u);
+    EXPECT_EQ(counter.releases(), 0u);
     EXPECT_TRUE(capture.calls().empty());
   }
   hdk_printf_func_register(nullptr);
