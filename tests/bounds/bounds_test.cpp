@@ -1,8 +1,10 @@
-// The bounds-checked functions at, and one past, every capacity.
+// The bounds-checked functions at every capacity up to 12 and every count up
+// to one past it, and their refusals.
 #include <chip_util/bounds.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdarg>
@@ -18,116 +20,13 @@ struct Guarded {
   Guarded() { bytes.fill(0xEE); }
   unsigned char *dest() { return bytes.data() + kGuard; }
   char *text() { return reinterpret_cast<char *>(dest()); }
-  // True when nothing outside dest()[0 .. capacity) changed.
-  bool guards_intact(size_t capacity) const {
-    for (size_t i = 0; i < bytes.size(); ++i) {
-      const bool inside = i >= kGuard && i < kGuard + capacity;
-      if (!inside && bytes[i] != 0xEE) {
-        return false;
-      }
-    }
-    return true;
+  // True when dest() starts with `head` and no other byte changed.
+  bool holds(const std::string &head) const {
+    Guarded expected;
+    std::copy(head.begin(), head.end(), expected.dest());
+    return bytes == expected.bytes;
   }
 };
-
-TEST(MemsetS, FillsCountBytesWithinCapacity) {
-  for (size_t capacity = 1; capacity <= 16; ++capacity) {
-    for (size_t count = 0; count <= capacity + 1; ++count) {
-      Guarded g;
-      const int result = memset_s(g.dest(), capacity, 0x5A, count);
-      EXPECT_EQ(result, count <= capacity ? 0 : ERANGE) << capacity << " " << count;
-      const size_t filled = count <= capacity ? count : capacity;
-      for (size_t i = 0; i < filled; ++i) {
-        ASSERT_EQ(g.dest()[i], 0x5A);
-      }
-      EXPECT_TRUE(g.guards_intact(filled));
-    }
-  }
-}
-
-TEST(MemsetS, RefusesUnusableDestination) {
-  Guarded g;
-  EXPECT_EQ(memset_s(nullptr, 4, 0, 4), EINVAL);
-  EXPECT_EQ(memset_s(g.dest(), 0, 0, 0), EINVAL);
-  EXPECT_EQ(memset_s(g.dest(), CHIP_BOUNDS_MAX_CAPACITY + 1, 0, 1), ERANGE);
-  EXPECT_TRUE(g.guards_intact(0));
-}
-
-TEST(MemcpyS, CopiesAtCapacityAndClearsOnePast) {
-  const std::string src = "0123456789abcdef";
-  for (size_t capacity = 1; capacity <= 16; ++capacity) {
-    Guarded at;
-    EXPECT_EQ(memcpy_s(at.dest(), capacity, src.data(), capacity), 0);
-    EXPECT_EQ(std::memcmp(at.dest(), src.data(), capacity), 0);
-    EXPECT_TRUE(at.guards_intact(capacity));
-
-    Guarded past;
-    EXPECT_EQ(memcpy_s(past.dest(), capacity, src.data(), capacity + 1), ERANGE);
-    for (size_t i = 0; i < capacity; ++i) {
-      ASSERT_EQ(past.dest()[i], 0) << "refused copy must clear the destination";
-    }
-    EXPECT_TRUE(past.guards_intact(capacity));
-  }
-}
-
-TEST(MemcpyS, RefusesNullAndOverlap) {
-  Guarded g;
-  EXPECT_EQ(memcpy_s(nullptr, 4, "abcd", 4), EINVAL);
-  EXPECT_EQ(memcpy_s(g.dest(), 0, "abcd", 0), EINVAL);
-  EXPECT_EQ(memcpy_s(g.dest(), 4, nullptr, 4), EINVAL);
-  EXPECT_EQ(std::memcmp(g.dest(), "\0\0\0\0", 4), 0);
-  EXPECT_TRUE(g.guards_intact(4));
-
-  unsigned char buffer[16] = "abcdefghijklmno";
-  EXPECT_EQ(memcpy_s(buffer + 4, 8, buffer, 8), EINVAL);
-  EXPECT_EQ(memcpy_s(buffer, 8, buffer + 7, 8), EINVAL);
-  EXPECT_EQ(memcpy_s(buffer, 8, buffer + 8, 8), 0) << "adjacent regions do not overlap";
-  EXPECT_EQ(memcpy_s(buffer, 8, "x", 0), 0);
-}
-
-TEST(StrncpyS, CopiesAndTerminatesWithinCapacity) {
-  Guarded g;
-  EXPECT_EQ(strncpy_s(g.text(), 6, "hello", 5), 0);
-  EXPECT_STREQ(g.text(), "hello");
-  EXPECT_TRUE(g.guards_intact(6));
-
-  Guarded shorter;
-  EXPECT_EQ(strncpy_s(shorter.text(), 6, "hello world", 3), 0);
-  EXPECT_STREQ(shorter.text(), "hel");
-
-  Guarded stops;
-  EXPECT_EQ(strncpy_s(stops.text(), 6, "hi", 50), 0) << "stops at the source's terminator";
-  EXPECT_STREQ(stops.text(), "hi");
-}
-
-TEST(StrncpyS, RefusesOnePastCapacity) {
-  Guarded g;
-  std::memset(g.dest(), 'q', 5);
-  EXPECT_EQ(strncpy_s(g.text(), 5, "hello", 5), ERANGE) << "no room for the terminator";
-  EXPECT_EQ(g.text()[0], '\0');
-  EXPECT_TRUE(g.guards_intact(5));
-  EXPECT_EQ(strncpy_s(nullptr, 5, "a", 1), EINVAL);
-  EXPECT_EQ(strncpy_s(g.text(), 0, "a", 1), EINVAL);
-  EXPECT_EQ(strncpy_s(g.text(), 5, nullptr, 1), EINVAL);
-  char overlapping[8] = "abcdef";
-  EXPECT_EQ(strncpy_s(overlapping + 1, 7, overlapping, 6), EINVAL);
-}
-
-TEST(SprintfS, ReturnsLengthOrRefusesWhenTerminatorDoesNotFit) {
-  for (size_t capacity = 1; capacity <= 12; ++capacity) {
-    Guarded g;
-    const int result = sprintf_s(g.text(), capacity, "[%s=%u]", "ab", 123u);  // 8 characters
-    if (capacity > 8) {
-      EXPECT_EQ(result, 8);
-      EXPECT_STREQ(g.text(), "[ab=123]");
-    } else {
-      EXPECT_EQ(result, -1) << capacity;
-      EXPECT_EQ(g.text()[0], '\0');
-    }
-    EXPECT_TRUE(g.guards_intact(capacity));
-  }
-  EXPECT_EQ(sprintf_s(nullptr, 4, "x"), -1);
-}
 
 int call_vsnprintf_s(char *dest, size_t capacity, size_t max_count, const char *format, ...) {
   va_list args;
@@ -137,30 +36,89 @@ int call_vsnprintf_s(char *dest, size_t capacity, size_t max_count, const char *
   return result;
 }
 
-TEST(VsnprintfS, WritesAtMostMaxCountAndReportsCutsWithMinusOne) {
+TEST(Bounds, EveryCountUpToOnePastTheCapacity) {
+  const std::string src = "0123456789abcdef";
   for (size_t capacity = 1; capacity <= 12; ++capacity) {
-    Guarded g;
-    const size_t max_count = capacity - 1;
-    const int result = call_vsnprintf_s(g.text(), capacity, max_count, "%d-%s", 42, "abcde");
-    const std::string full = "42-abcde";
-    if (max_count >= full.size()) {
-      EXPECT_EQ(result, static_cast<int>(full.size()));
-      EXPECT_EQ(g.text(), full);
-    } else {
-      EXPECT_EQ(result, -1);
-      EXPECT_EQ(g.text(), full.substr(0, max_count)) << "cut text stays terminated";
+    for (size_t count = 0; count <= capacity + 1; ++count) {
+      SCOPED_TRACE(testing::Message() << "capacity " << capacity << ", count " << count);
+      const bool fits = count <= capacity;
+      const std::string head = src.substr(0, count);
+
+      Guarded set;
+      EXPECT_EQ(memset_s(set.dest(), capacity, 0x5A, count), fits ? 0 : ERANGE);
+      EXPECT_TRUE(set.holds(std::string(std::min(count, capacity), '\x5A')));
+
+      Guarded copy;  // a refused copy clears the destination
+      EXPECT_EQ(memcpy_s(copy.dest(), capacity, src.data(), count), fits ? 0 : ERANGE);
+      EXPECT_TRUE(copy.holds(fits ? head : std::string(capacity, '\0')));
+
+      // The terminator must fit too; the copy stops at the source's own one.
+      const bool terminated = count < capacity;
+      Guarded str;
+      EXPECT_EQ(strncpy_s(str.text(), capacity, src.c_str(), count), terminated ? 0 : ERANGE);
+      EXPECT_TRUE(str.holds(terminated ? head + '\0' : std::string(1, '\0')));
+      Guarded stops;
+      EXPECT_EQ(strncpy_s(stops.text(), capacity, head.c_str(), 50), terminated ? 0 : ERANGE);
+      EXPECT_TRUE(stops.holds(terminated ? head + '\0' : std::string(1, '\0')));
+
+      Guarded print;
+      EXPECT_EQ(sprintf_s(print.text(), capacity, "%s", head.c_str()),
+                terminated ? static_cast<int>(count) : -1);
+      if (terminated) {
+        EXPECT_TRUE(print.holds(head + '\0'));
+      } else {
+        EXPECT_EQ(print.text()[0], '\0');
+        EXPECT_TRUE(print.holds(std::string(print.text(), capacity)));
+      }
+
+      // A text longer than max_count stays cut and terminated, reported with -1.
+      for (size_t max_count = 0; max_count < capacity; ++max_count) {
+        Guarded cut;
+        EXPECT_EQ(call_vsnprintf_s(cut.text(), capacity, max_count, "%s", head.c_str()),
+                  count <= max_count ? static_cast<int>(count) : -1);
+        EXPECT_TRUE(cut.holds(head.substr(0, max_count) + '\0')) << "max count " << max_count;
+      }
     }
-    EXPECT_TRUE(g.guards_intact(capacity));
   }
 }
 
-TEST(VsnprintfS, RefusesBadArguments) {
+TEST(Bounds, RefusesUnusableDestinationsNullSourcesAndOverlaps) {
   Guarded g;
+  EXPECT_EQ(memset_s(nullptr, 4, 0, 4), EINVAL);
+  EXPECT_EQ(memset_s(g.dest(), 0, 0, 0), EINVAL);
+  EXPECT_EQ(memset_s(g.dest(), CHIP_BOUNDS_MAX_CAPACITY + 1, 0, 1), ERANGE);
+  EXPECT_EQ(memcpy_s(nullptr, 4, "abcd", 4), EINVAL);
+  EXPECT_EQ(memcpy_s(g.dest(), 0, "abcd", 0), EINVAL);
+  EXPECT_EQ(strncpy_s(nullptr, 5, "a", 1), EINVAL);
+  EXPECT_EQ(strncpy_s(g.text(), 0, "a", 1), EINVAL);
+  EXPECT_EQ(sprintf_s(nullptr, 4, "x"), -1);
   EXPECT_EQ(call_vsnprintf_s(nullptr, 8, 7, "x"), -1);
   EXPECT_EQ(call_vsnprintf_s(g.text(), 0, 0, "x"), -1);
+  EXPECT_TRUE(g.holds(""));
+
+  // With a usable destination a refusal clears it as each function prescribes.
+  std::memset(g.dest(), 'q', 8);
+  EXPECT_EQ(memcpy_s(g.dest(), 4, nullptr, 4), EINVAL);
+  EXPECT_TRUE(g.holds(std::string(4, '\0') + "qqqq"));
+  EXPECT_EQ(strncpy_s(g.text(), 5, nullptr, 1), EINVAL);
+  EXPECT_EQ(g.text()[0], '\0');
+  g.text()[0] = 'q';
   EXPECT_EQ(call_vsnprintf_s(g.text(), 8, 8, "x"), -1) << "max count must be below capacity";
+  EXPECT_EQ(g.text()[0], '\0');
+  g.text()[0] = 'q';
   EXPECT_EQ(call_vsnprintf_s(g.text(), 8, 7, nullptr), -1);
-  EXPECT_TRUE(g.guards_intact(8));
+  EXPECT_EQ(g.text()[0], '\0');
+  g.text()[0] = 'q';
+  EXPECT_EQ(sprintf_s(g.text(), 8, nullptr), -1);
+  EXPECT_TRUE(g.holds(std::string(4, '\0') + "qqqq"));
+
+  unsigned char buffer[16] = "abcdefghijklmno";
+  EXPECT_EQ(memcpy_s(buffer + 4, 8, buffer, 8), EINVAL);
+  EXPECT_EQ(memcpy_s(buffer, 8, buffer + 7, 8), EINVAL);
+  EXPECT_EQ(memcpy_s(buffer, 8, buffer + 8, 8), 0) << "adjacent regions do not overlap";
+  EXPECT_EQ(memcpy_s(buffer, 8, "x", 0), 0);
+  char overlapping[8] = "abcdef";
+  EXPECT_EQ(strncpy_s(overlapping + 1, 7, overlapping, 6), EINVAL);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // Log output: the level filter, the exact texts handed to the print and
-// output functions, the size limits and hdk_file_name_cut.
+// output functions, the size limits, the heap wrappers and hdk_file_name_cut.
 #include <chip_util/log.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <string>
 #include <vector>
@@ -15,66 +16,43 @@ namespace {
 
 using chip_test::PrintCapture;
 
-TEST(LogLevel, OnlyTheTwoLowBitsCount) {
-  EXPECT_EQ(hdk_log_level_check(0, 6), 2);
-  EXPECT_EQ(hdk_log_level_check(0xFFFFFFFF, 6), 2);
-  EXPECT_EQ(hdk_log_level_check(7, 0xFFFFFFFF), 3);
-  EXPECT_EQ(hdk_log_level_check(7, 4), 0);
+TEST(Heap, MallocZeroClearsEveryByte) {
+  for (uint32_t size : {1u, 513u, 4096u}) {
+    // Dirty the heap first so that a missing fill would show.
+    void *dirty = hdk_malloc(size);
+    ASSERT_NE(dirty, nullptr);
+    std::fill_n(static_cast<unsigned char *>(dirty), size, 0xA5);
+    hdk_free(dirty);
+    auto *block = static_cast<unsigned char *>(hdk_malloc_zero(size));
+    ASSERT_NE(block, nullptr);
+    EXPECT_TRUE(std::all_of(block, block + size, [](unsigned char b) { return b == 0; })) << size;
+    hdk_free(block);
+  }
 }
 
-class DebugLevel : public ::testing::TestWithParam<std::pair<uint32_t, bool>> {};
-
-TEST_P(DebugLevel, PrintsExactlyWhenALowBitIsSet) {
-  const auto [level, printed] = GetParam();
-  PrintCapture capture;
-  hdk_debug(3, level, "\r\nlevel %u", level);
-  if (printed) {
-    ASSERT_EQ(capture.calls().size(), 1u);
-    EXPECT_EQ(capture.calls()[0], "\r\nlevel " + std::to_string(level));
+// Only the two low bits of the level count, whatever the device.
+TEST(Debug, PrintsTheExactTextWhenALowBitOfTheLevelIsSet) {
+  struct Case {
+    uint32_t dev;
+    uint32_t level;
+    int32_t check;
+  };
+  const Case cases[] = {{0, 0, 0}, {0, 4, 0}, {7, 8, 0}, {0, 1, 1}, {0, 6, 2}, {0xFFFFFFFF, 6, 2},
+                        {3, 3, 3}, {7, 5, 1}, {7, 0xFFFFFFFF, 3}};
+  for (const Case &c : cases) {
+    EXPECT_EQ(hdk_log_level_check(c.dev, c.level), c.check) << c.level;
+    PrintCapture capture;
+    hdk_debug(c.dev, c.level, "\r\n%s(%u, 0x%x) error code 0x%x.", "level", c.level, 0x800000u,
+              0xFFFFFFFFu);
+    if (c.check == 0) {
+      EXPECT_TRUE(capture.calls().empty()) << c.level;
+      continue;
+    }
+    ASSERT_EQ(capture.calls().size(), 1u) << c.level;
+    EXPECT_EQ(capture.calls()[0], "\r\nlevel(" + std::to_string(c.level) +
+                                      ", 0x800000) error code 0xffffffff.");
     EXPECT_EQ(capture.formats()[0], "%s");
-  } else {
-    EXPECT_TRUE(capture.calls().empty());
   }
-}
-
-INSTANTIATE_TEST_SUITE_P(Levels, DebugLevel,
-                         ::testing::Values(std::pair{0u, false}, std::pair{4u, false},
-                                           std::pair{8u, false}, std::pair{1u, true},
-                                           std::pair{2u, true}, std::pair{3u, true},
-                                           std::pair{5u, true}, std::pair{0xFFFFFFFFu, true}));
-
-TEST(Debug, FilteredLevelAllocatesNothing) {
-  CHIP_TEST_REQUIRE_ALLOC_COUNTER();
-  PrintCapture capture;
-  const chip_test::AllocCounter counter;
-  hdk_debug(0, 4, "%s", "never formatted");
-  EXPECT_EQ(counter.allocations(), 0u);
-  EXPECT_TRUE(capture.calls().empty());
-}
-
-TEST(Debug, PrintedMessageTakesAndReleasesOneBuffer) {
-  CHIP_TEST_REQUIRE_ALLOC_COUNTER();
-  const hdk_printf_func previous = g_hdk_printf_func;
-  hdk_printf_func_register(nullptr);  // the buffer is still taken, formatted and released
-  {
-    const chip_test::AllocCounter counter;
-    hdk_debug(0, 1, "x");
-    EXPECT_EQ(counter.allocations(), 1u);
-    EXPECT_EQ(counter.releases(), 1u);
-  }
-  hdk_printf_func_register(previous);
-}
-
-TEST(Debug, RegisterMessageFormatIsExact) {
-  PrintCapture capture;
-  hdk_debug(0, 1, "\r\n%s(%u, %u, 0x%x, %u) error code 0x%x.", "hdk_access_reg_field", 0u, 1u,
-            0x00800000u, 0u, 0x2u);
-  hdk_debug(3, 1, "\r\n%s(%u, %u, 0x%x, %u, %u) error code 0x%x.", "hdk-write-reg32-field", 3u,
-            0u, 0x5u, 0u, 8u, 0xFFFFFFFFu);
-  ASSERT_EQ(capture.calls().size(), 2u);
-  EXPECT_EQ(capture.calls()[0], "\r\nhdk_access_reg_field(0, 1, 0x800000, 0) error code 0x2.");
-  EXPECT_EQ(capture.calls()[1],
-            "\r\nhdk-write-reg32-field(3, 0, 0x5, 0, 8) error code 0xffffffff.");
 }
 
 TEST(Debug, PrintsUpTo512CharactersWholeAndDropsLonger) {
@@ -87,13 +65,45 @@ TEST(Debug, PrintsUpTo512CharactersWholeAndDropsLonger) {
   EXPECT_EQ(capture.calls()[0], exact);
 }
 
-TEST(Debug, NullPrintFunctionSilencesAndRegisterAlwaysReturnsZero) {
+// A zero size, a filtered message or a null output function touches no heap;
+// a printed message takes one buffer and releases it, even with no print
+// function.
+TEST(Heap, Use) {
+  CHIP_TEST_REQUIRE_ALLOC_COUNTER();
   const hdk_printf_func previous = g_hdk_printf_func;
+  {
+    PrintCapture capture;
+    const chip_test::AllocCounter counter;
+    EXPECT_EQ(hdk_malloc(0), nullptr);
+    EXPECT_EQ(hdk_malloc_zero(0), nullptr);
+    hdk_free(nullptr);
+    hdk_debug(0, 4, "%s", "never formatted");
+    hdk_log_to_file(1, stdout, nullptr, "ab", "x");
+    EXPECT_EQ(counter.allocations(), 0u);
+    EXPECT_EQ(counter.releases(), 0u);
+    EXPECT_TRUE(capture.calls().empty());
+  }
+  hdk_printf_func_register(nullptr);
+  {
+    const chip_test::AllocCounter counter;
+    hdk_debug(0, 1, "x");
+    EXPECT_EQ(counter.allocations(), 1u);
+    EXPECT_EQ(counter.releases(), 1u);
+  }
+  hdk_printf_func_register(previous);
+}
+
+TEST(Debug, NullPrintFunctionOrFormatPrintsNothingAndRegisterReturnsZero) {
+  PrintCapture capture;
+  const hdk_printf_func previous = g_hdk_printf_func;
+  const char *no_format = nullptr;
+  hdk_debug(0, 1, no_format);
   EXPECT_EQ(hdk_printf_func_register(nullptr), 0);
   EXPECT_EQ(g_hdk_printf_func, nullptr);
   hdk_debug(0, 1, "dropped");
   EXPECT_EQ(hdk_printf_func_register(previous), 0);
   EXPECT_EQ(g_hdk_printf_func, previous);
+  EXPECT_TRUE(capture.calls().empty());
 }
 
 TEST(Debug, DefaultPrintFunctionIsPrintfOnStandardOutput) {
@@ -102,13 +112,6 @@ TEST(Debug, DefaultPrintFunctionIsPrintfOnStandardOutput) {
   hdk_debug(0, 1, "\r\nto stdout %d", 7);
   fflush(stdout);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "\r\nto stdout 7");
-}
-
-TEST(Debug, NullFormatPrintsNothing) {
-  PrintCapture capture;
-  const char *no_format = nullptr;
-  hdk_debug(0, 1, no_format);
-  EXPECT_TRUE(capture.calls().empty());
 }
 
 struct FileCall {
@@ -131,55 +134,37 @@ int capture_output(FILE *context, const char *format, ...) {
 }
 #pragma GCC diagnostic pop
 
-TEST(LogToFile, PrefixesNameAndDevice) {
-  g_file_calls.clear();
-  auto *context = reinterpret_cast<FILE *>(0x1234);
-  hdk_log_to_file(3, context, &capture_output, "ab", "x=%d", 5);
-  ASSERT_EQ(g_file_calls.size(), 1u);
-  EXPECT_EQ(g_file_calls[0].context, context) << "the context is passed through";
-  EXPECT_EQ(g_file_calls[0].format, "%s");
-  EXPECT_EQ(g_file_calls[0].text, "[ab dev=3] x=5");
-  EXPECT_EQ(g_file_calls[0].text.size(), 14u);
-}
-
-TEST(LogToFile, HoldsAtMost511CharactersWithThePrefix) {
-  g_file_calls.clear();
-  const std::string prefix = "[ab dev=3] ";
-  const std::string fits(511 - prefix.size(), 'f');
-  const std::string too_long(512 - prefix.size(), 'g');
-  hdk_log_to_file(3, nullptr, &capture_output, "ab", "%s", fits.c_str());
-  hdk_log_to_file(3, nullptr, &capture_output, "ab", "%s", too_long.c_str());
-  ASSERT_EQ(g_file_calls.size(), 1u);
-  EXPECT_EQ(g_file_calls[0].text, prefix + fits);
-}
-
-TEST(LogToFile, PrefixThatLeavesNoRoomDropsTheMessage) {
-  g_file_calls.clear();
+// "[name dev=N] " and the message, 511 characters at most in all, or nothing.
+TEST(LogToFile, PrefixAndMessageUpTo511Characters) {
+  const std::string fits(511 - std::string("[ab dev=3] ").size(), 'f');
   const std::string name_fills(511 - std::string("[ dev=3] ").size(), 'n');
-  hdk_log_to_file(3, nullptr, &capture_output, name_fills.c_str(), "%s", "");
-  ASSERT_EQ(g_file_calls.size(), 1u) << "a 511-character prefix with an empty message fits";
-  EXPECT_EQ(g_file_calls[0].text.size(), 511u);
-  const std::string name_overflows(name_fills + "n");
-  hdk_log_to_file(3, nullptr, &capture_output, name_overflows.c_str(), "%s", "");
-  EXPECT_EQ(g_file_calls.size(), 1u);
-}
-
-TEST(LogToFile, NullOutputFunctionDoesNothing) {
-  CHIP_TEST_REQUIRE_ALLOC_COUNTER();
-  const chip_test::AllocCounter counter;
-  hdk_log_to_file(1, stdout, nullptr, "ab", "x");
-  EXPECT_EQ(counter.allocations(), 0u);
-}
-
-TEST(LogToFile, FprintfCanBePassedDirectly) {
-  FILE *stream = tmpfile();
-  ASSERT_NE(stream, nullptr);
-  hdk_log_to_file(12, stream, &fprintf, "mac", "link %s", "up");
-  rewind(stream);
-  char text[64] = {};
-  ASSERT_NE(fgets(text, sizeof text, stream), nullptr);
-  fclose(stream);
-  EXPECT_STREQ(text, "[mac dev=12] link up");
+  const std::string name_overflows = name_fills + "n";
+  struct Case {
+    const char *name;
+    std::string message;
+    std::string written;  // empty: nothing is written
+  };
+  const Case cases[] = {
+      {"ab", "x=5", "[ab dev=3] x=5"},
+      {nullptr, "m", "[(null) dev=3] m"},
+      {"ab", fits, "[ab dev=3] " + fits},
+      {"ab", fits + "g", ""},
+      {name_fills.c_str(), "", "[" + name_fills + " dev=3] "},
+      {name_overflows.c_str(), "", ""},
+  };
+  auto *context = reinterpret_cast<FILE *>(0x1234);
+  for (const Case &c : cases) {
+    g_file_calls.clear();
+    hdk_log_to_file(3, context, &capture_output, c.name, "%s", c.message.c_str());
+    if (c.written.empty()) {
+      EXPECT_TRUE(g_file_calls.empty()) << c.message.size();
+      continue;
+    }
+    ASSERT_EQ(g_file_calls.size(), 1u) << c.written;
+    EXPECT_EQ(g_file_calls[0].context, context) << "the context is passed through";
+    EXPECT_EQ(g_file_calls[0].format, "%s");
+    EXPECT_EQ(g_file_calls[0].text, c.written);
+  }
 }
 
 TEST(PrivateLogSlot, StoresWhatIsRegistered) {
