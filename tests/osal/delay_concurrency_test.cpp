@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 
 #include "signal_pester.hpp"
 
@@ -17,6 +18,10 @@ struct WaitCase {
   void (*wait)(uint32_t);
   uint32_t amount;
 };
+
+// Printed in test names and failure reports (the default would dump the
+// object's bytes, padding and pointers included).
+void PrintTo(const WaitCase &c, std::ostream *out) { *out << c.name << '(' << c.amount << ')'; }
 
 class SignalledWait : public ::testing::TestWithParam<WaitCase> {};
 

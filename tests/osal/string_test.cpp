@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -15,6 +16,13 @@ struct IcmpCase {
   const char *b;
   int32_t result;
 };
+
+// Printed in test names and failure reports (the default would dump the
+// object's bytes, padding and pointers included).
+void PrintTo(const IcmpCase &c, std::ostream *out) {
+  *out << '"' << (c.a != nullptr ? c.a : "<null>") << "\" vs \""
+       << (c.b != nullptr ? c.b : "<null>") << '"';
+}
 
 class Stricmp : public ::testing::TestWithParam<IcmpCase> {};
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <ostream>
 #include <string>
 
 #include "osal/time_math.hpp"
@@ -72,6 +73,10 @@ struct SplitCase {
   time_t seconds;
   long nanos;
 };
+
+// Printed in test names and failure reports (the default would dump the
+// object's bytes, padding and pointers included).
+void PrintTo(const SplitCase &c, std::ostream *out) { *out << c.count << ' ' << c.unit; }
 
 class DelaySplit : public ::testing::TestWithParam<SplitCase> {};
 

@@ -1,7 +1,8 @@
 // Counts calls of the C heap (malloc, calloc, realloc, free) made while a
 // counter is alive, on any thread. The counting replaces the process's
-// malloc, which the sanitizers also do, so it is only available in builds
-// without a sanitizer: tests then skip with GTEST_SKIP.
+// malloc, which the sanitizers and valgrind also do, so it is only
+// available in builds without a sanitizer and outside valgrind: tests then
+// skip with GTEST_SKIP.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +25,6 @@ class AllocCounter {
 #define CHIP_TEST_REQUIRE_ALLOC_COUNTER()                                   \
   do {                                                                      \
     if (!::chip_test::AllocCounter::available()) {                          \
-      GTEST_SKIP() << "heap counting is unavailable under a sanitizer";     \
+      GTEST_SKIP() << "heap counting is unavailable under a sanitizer or valgrind";     \
     }                                                                       \
   } while (0)

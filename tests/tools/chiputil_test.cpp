@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -171,6 +172,13 @@ struct Refusal {
   int status;
   std::string message;
 };
+
+// Printed in test names and failure reports (the default would dump the
+// object's bytes, padding and pointers included).
+void PrintTo(const Refusal &r, std::ostream *out) {
+  *out << "chiputil";
+  for (const std::string &arg : r.args) *out << ' ' << arg;
+}
 
 class ChiputilRefuses : public ::testing::TestWithParam<Refusal> {};
 
