@@ -163,4 +163,33 @@ TEST(VsnprintfS, RefusesBadArguments) {
   EXPECT_TRUE(g.guards_intact(8));
 }
 
+// A wide character the "C" locale cannot encode makes the formatting fail
+// (EILSEQ): both functions clear the destination and report -1 rather than
+// leave a partial text behind.
+TEST(FormatS, EncodingErrorLeavesAnEmptyText) {
+  const wchar_t unencodable[] = {L'a', static_cast<wchar_t>(0x100), L'\0'};
+  Guarded g;
+  g.text()[0] = 'x';
+  EXPECT_EQ(sprintf_s(g.text(), 16, "%ls", unencodable), -1);
+  EXPECT_EQ(g.text()[0], '\0');
+  g.text()[0] = 'x';
+  EXPECT_EQ(call_vsnprintf_s(g.text(), 16, 15, "%ls", unencodable), -1);
+  EXPECT_EQ(g.text()[0], '\0');
+  EXPECT_TRUE(g.guards_intact(16));
+}
+
+TEST(SprintfS, NullFormatLeavesAnEmptyText) {
+  const char *no_format = nullptr;
+  Guarded g;
+  g.text()[0] = 'x';
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat"
+#pragma GCC diagnostic ignored "-Wformat-security"
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  EXPECT_EQ(sprintf_s(g.text(), 8, no_format), -1);
+#pragma GCC diagnostic pop
+  EXPECT_EQ(g.text()[0], '\0');
+  EXPECT_TRUE(g.guards_intact(8));
+}
+
 }  // namespace

@@ -20,6 +20,19 @@ class AllocCounter {
   size_t releases() const;
 };
 
+// While alive, the next `count` heap allocations made by the calling
+// thread fail (null, errno ENOMEM); other threads are not affected. Built
+// on the same replacement, so only where AllocCounter::available().
+class AllocFailure {
+ public:
+  explicit AllocFailure(size_t count = 1);
+  ~AllocFailure();
+  AllocFailure(const AllocFailure &) = delete;
+  AllocFailure &operator=(const AllocFailure &) = delete;
+  // Failures not yet used up.
+  size_t remaining() const;
+};
+
 }  // namespace chip_test
 
 #define CHIP_TEST_REQUIRE_ALLOC_COUNTER()                                   \
