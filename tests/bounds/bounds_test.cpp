@@ -121,4 +121,18 @@ TEST(Bounds, RefusesUnusableDestinationsNullSourcesAndOverlaps) {
   EXPECT_EQ(strncpy_s(overlapping + 1, 7, overlapping, 6), EINVAL);
 }
 
+// A wide character the "C" locale cannot encode makes the formatting fail
+// (EILSEQ): both functions clear the destination and report -1 rather than
+// leave a partial text behind.
+TEST(FormatS, EncodingErrorLeavesAnEmptyText) {
+  const wchar_t unencodable[] = {L'a', static_cast<wchar_t>(0x100), L'\0'};
+  Guarded g;
+  g.text()[0] = 'x';
+  EXPECT_EQ(sprintf_s(g.text(), 16, "%ls", unencodable), -1);
+  EXPECT_EQ(g.text()[0], '\0');
+  g.text()[0] = 'x';
+  EXPECT_EQ(call_vsnprintf_s(g.text(), 16, 15, "%ls", unencodable), -1);
+  EXPECT_EQ(g.text()[0], '\0');
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 
 #include "signal_pester.hpp"
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "register/sim_chip.hpp"
@@ -120,6 +121,13 @@ struct CheckCase {
   uint32_t elem;
   const char *message;  // null: accepted
 };
+
+// Printed in test names and failure reports (the default would dump the
+// object's bytes, padding and pointer included).
+void PrintTo(const CheckCase &c, std::ostream *out) {
+  *out << "inst " << c.inst << " reg_id 0x" << std::hex << c.reg_id << std::dec << " elem "
+       << c.elem << (c.message != nullptr ? " refused" : " accepted");
+}
 
 class ParameterCheck : public Registry, public ::testing::WithParamInterface<CheckCase> {};
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -17,6 +18,10 @@ struct Case {
   int32_t found;      // 0 found, 1 not
   uint32_t expected;  // result after the call
 };
+
+// Printed in test names and failure reports (the default would dump the
+// object's bytes, padding included).
+void PrintTo(const Case &c, std::ostream *out) { *out << c.what; }
 
 const hdk_trans_pair kTable[] = {{1, 10}, {2, 20}, {2, 30}, {3, 0}, {0xFFFFFFFFu, 2}};
 constexpr uint32_t kCount = sizeof kTable / sizeof kTable[0];
