@@ -35,30 +35,16 @@ TEST(HeapRefusal, DebugPrintsNothing) {
   EXPECT_EQ(capture.calls(), std::vector<std::string>{"kept 2"});
 }
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-int collect(FILE *context, const char *format, ...) {
-  auto *lines = reinterpret_cast<std::vector<std::string> *>(context);
-  char text[600];
-  va_list args;
-  va_start(args, format);
-  const int length = std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  lines->emplace_back(text);
-  return length;
-}
-#pragma GCC diagnostic pop
-
 TEST(HeapRefusal, LogToFileWritesNothing) {
   CHIP_TEST_REQUIRE_ALLOC_COUNTER();
   std::vector<std::string> lines;
   auto *context = reinterpret_cast<FILE *>(&lines);
   {
     AllocFailure failing;
-    hdk_log_to_file(7, context, collect, "drv", "lost");
+    hdk_log_to_file(7, context, chip_test::collect_output, "drv", "lost");
   }
   EXPECT_TRUE(lines.empty());
-  hdk_log_to_file(7, context, collect, "drv", "kept");
+  hdk_log_to_file(7, context, chip_test::collect_output, "drv", "kept");
   EXPECT_EQ(lines, std::vector<std::string>{"[drv dev=7] kept"});
 }
 

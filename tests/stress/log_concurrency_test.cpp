@@ -58,22 +58,6 @@ TEST(LogStress, EveryDebugLineArrivesExactlyOnce) {
             static_cast<std::ptrdiff_t>(formats.size()));
 }
 
-// The context is never dereferenced by the library, so each thread passes a
-// pointer to its own collector: no shared state at all on the test's side.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-int collect(FILE *context, const char *format, ...) {
-  auto *lines = reinterpret_cast<std::vector<std::string> *>(context);
-  char text[600];
-  va_list args;
-  va_start(args, format);
-  const int length = std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  lines->emplace_back(text);
-  return length;
-}
-#pragma GCC diagnostic pop
-
 TEST(LogStress, LogToFileKeepsEachThreadsLinesInOrder) {
   std::vector<std::vector<std::string>> collected(kThreads);
   std::latch start(kThreads);
@@ -83,7 +67,8 @@ TEST(LogStress, LogToFileKeepsEachThreadsLinesInOrder) {
       start.arrive_and_wait();
       auto *context = reinterpret_cast<FILE *>(&collected[t]);
       for (unsigned line = 0; line < kLinesPerThread; ++line) {
-        hdk_log_to_file(100 + t, context, collect, "stress", "line %u of %s\n", line, "many");
+        hdk_log_to_file(100 + t, context, chip_test::collect_output, "stress", "line %u of %s\n",
+                        line, "many");
       }
     });
   }

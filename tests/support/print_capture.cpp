@@ -57,4 +57,18 @@ void PrintCapture::clear() {
   g_formats.clear();
 }
 
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+int collect_output(FILE *context, const char *format, ...) {
+  auto *lines = reinterpret_cast<std::vector<std::string> *>(context);
+  char text[600];
+  va_list args;
+  va_start(args, format);
+  const int length = std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  lines->emplace_back(text);
+  return length;
+}
+#pragma GCC diagnostic pop
+
 }  // namespace chip_test

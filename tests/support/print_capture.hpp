@@ -3,6 +3,7 @@
 
 #include <chip_util/log.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,11 @@ class PrintCapture {
  private:
   hdk_printf_func previous_;
 };
+
+// An output function for hdk_log_to_file that appends each text, formatted
+// as fprintf would, to the std::vector<std::string> passed as its context.
+// The library never looks at the context, so each caller (or thread) can
+// collect into a vector of its own.
+int collect_output(FILE *context, const char *format, ...);
 
 }  // namespace chip_test
