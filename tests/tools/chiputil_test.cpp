@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,19 @@ struct Case {
   std::string err;
   std::string out = "";
 };
+
+// Names each case by its command line (the default printer would dump the
+// object's bytes, padding included), without the brackets and semicolons
+// that test discovery cannot carry in a name.
+void PrintTo(const Case &c, std::ostream *out) {
+  std::string line = "chiputil";
+  for (const std::string &arg : c.args) {
+    line += ' ' + arg;
+  }
+  std::replace_if(
+      line.begin(), line.end(), [](char ch) { return ch == '[' || ch == ']' || ch == ';'; }, '_');
+  *out << line;
+}
 
 class ChiputilRuns : public ::testing::TestWithParam<Case> {};
 
