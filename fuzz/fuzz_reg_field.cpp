@@ -268,10 +268,14 @@ Expected expect(const Call &c, uint32_t caller_word) {
       return e;
     }
     if (d.bits < 32 && (c.value >> d.bits) != 0) return e;
-    const std::optional<Spot> in_word = locate(0, d, c.elem, 32);
-    if (!in_word) return e;
+    // In the caller's word there is no address to step: a bit-indexed
+    // position wraps modulo 32, below bit 0 included.
+    const uint32_t start =
+        c.elem != 0 && d.bit_indexed ? (d.start + d.stride * c.elem) % 32u : d.start;
+    if (start >= 32u || d.bits > 32u - start) return e;
+    const auto mask = static_cast<uint32_t>(((uint64_t{1} << d.bits) - 1u) << start);
     e.result = 0;
-    e.stored = (caller_word & ~in_word->mask) | ((c.value << in_word->start) & in_word->mask);
+    e.stored = (caller_word & ~mask) | ((c.value << start) & mask);
     return e;
   }
 
