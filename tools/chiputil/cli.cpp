@@ -24,12 +24,12 @@ int refused(const std::string &command, const std::string &message) {
   return report(command, message, kExitRefused);
 }
 
-ParsedOptions parse_options(int argc, char **argv, const std::vector<OptionSpec> &specs) {
+ParsedOptions parse_options(int argc, char **argv, const std::vector<OptionSpec> &wanted) {
   constexpr int kFirstLong = 256;
   std::vector<option> longs;
   longs.push_back({"help", no_argument, nullptr, 'h'});
-  for (size_t i = 0; i < specs.size(); ++i) {
-    longs.push_back({specs[i].name, specs[i].takes_value ? required_argument : no_argument, nullptr,
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    longs.push_back({wanted[i].name, wanted[i].takes_value ? required_argument : no_argument, nullptr,
                      kFirstLong + static_cast<int>(i)});
   }
   longs.push_back({nullptr, 0, nullptr, 0});
@@ -45,8 +45,8 @@ ParsedOptions parse_options(int argc, char **argv, const std::vector<OptionSpec>
     if (c == 'h') {
       parsed.help = true;
     } else if (c >= kFirstLong) {
-      const OptionSpec &spec = specs[static_cast<size_t>(c - kFirstLong)];
-      parsed.values[spec.name] = spec.takes_value ? optarg : "";
+      const OptionSpec &option_wanted = wanted[static_cast<size_t>(c - kFirstLong)];
+      parsed.values[option_wanted.name] = option_wanted.takes_value ? optarg : "";
     } else if (c == ':') {
       parsed.error = std::string("option '") + argv[optind - 1] + "' needs a value";
       return parsed;

@@ -35,9 +35,9 @@ struct ParsedOptions {
 };
 
 // Parses argv[1..argc) with getopt_long: `--help`/`-h` always, plus the
-// long options in `specs`. Options and operands may be mixed; "--" ends
+// long options in `wanted`. Options and operands may be mixed; "--" ends
 // the options.
-ParsedOptions parse_options(int argc, char **argv, const std::vector<OptionSpec> &specs);
+ParsedOptions parse_options(int argc, char **argv, const std::vector<OptionSpec> &wanted);
 
 // A whole unsigned number (decimal, or hex with 0x) no larger than `max`.
 std::optional<uint32_t> parse_number(const std::string &text, uint32_t max);
