@@ -26,6 +26,20 @@ FromLsw<Word> from_lsw(Word *first, uint32_t words) {
   return {first + (words - 1u)};
 }
 
+// Where a field sits, counted in whole 32-bit chunks: `full` whole chunks
+// and a top chunk of `rem` bits, starting `sh` bits into image word
+// `first_word` (counted from the least significant word).
+struct FieldChunks {
+  uint32_t full;
+  uint32_t rem;
+  uint32_t sh;
+  std::size_t first_word;
+};
+
+constexpr FieldChunks chunks_of(uint32_t start_bit, uint32_t field_bits) {
+  return {field_bits / 32u, field_bits % 32u, start_bit % 32u, start_bit / 32u};
+}
+
 }  // namespace
 
 extern "C" void hdk_get_field_info(uint32_t start_bit, uint32_t field_bits, uint32_t reg_bytes,
@@ -36,10 +50,8 @@ extern "C" void hdk_get_field_info(uint32_t start_bit, uint32_t field_bits, uint
   }
   const auto image = from_lsw(reg_image, chip_reg::image_words(reg_bytes));
   const auto out = from_lsw(field, chip_reg::field_words(field_bits));
-  const uint32_t full = field_bits / 32u;
-  const uint32_t rem = field_bits % 32u;
-  const uint32_t sh = start_bit % 32u;
-  std::size_t e = start_bit / 32u;
+  const auto [full, rem, sh, first_word] = chunks_of(start_bit, field_bits);
+  std::size_t e = first_word;
 
   if (sh == 0) {
     for (std::size_t k = 0; k < full; ++k, ++e) {
@@ -77,10 +89,8 @@ extern "C" void hdk_set_field_info(uint32_t start_bit, uint32_t field_bits, uint
   }
   const auto image = from_lsw(reg_image, chip_reg::image_words(reg_bytes));
   const auto in = from_lsw(field, chip_reg::field_words(field_bits));
-  const uint32_t full = field_bits / 32u;
-  const uint32_t rem = field_bits % 32u;
-  const uint32_t sh = start_bit % 32u;
-  std::size_t e = start_bit / 32u;
+  const auto [full, rem, sh, first_word] = chunks_of(start_bit, field_bits);
+  std::size_t e = first_word;
 
   if (sh == 0) {
     for (std::size_t k = 0; k < full; ++k, ++e) {
