@@ -36,10 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const char *text = s.empty() ? nullptr : block.get();
 
   // Characters match by their signed 8-bit value against the whole 32 bits.
-  const auto same = std::count_if(s.begin(), s.end(),
-                                  [&](char ch) { return static_cast<signed char>(ch) == counted; });
+  const auto matching = std::count_if(
+      s.begin(), s.end(), [&](char ch) { return static_cast<signed char>(ch) == counted; });
   FUZZ_CHECK(drv_fmea_get_char_num(text, counted) ==
-             static_cast<uint32_t>(counted == 0 ? 0 : same));
+             static_cast<uint32_t>(counted == 0 ? 0 : matching));
   FUZZ_CHECK(counted >= 0 || drv_fmea_get_char_num(text, static_cast<uint8_t>(counted)) == 0);
 
   // Every suffix is a text of its own; a bounded number of them keeps long
