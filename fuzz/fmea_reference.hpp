@@ -1,146 +1,172 @@
 // A plain reference model of the FMEA number and option rules, written from
-// their description rather than from the parser, for the fuzz targets to
-// compare against. Texts are std::strings; index s.size() reads as the
-// terminating NUL, as in the C text.
+// their description rather than from the parser, and the command texts that
+// the two FMEA fuzz targets spell from their input bytes.
 #pragma once
 
 #include <chip_util/fmea.h>
 
-#include <cstddef>
-#include <cstdint>
+#include <cctype>
+#include <iterator>
 #include <optional>
-#include <string>
 #include <vector>
+
+#include "fuzz_support.hpp"
 
 namespace fuzz::fmea_ref {
 
-inline bool is_dec(char c) { return c >= '0' && c <= '9'; }
-inline bool is_hex(char c) {
-  return is_dec(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+using Numbers = std::vector<uint32_t>;
+constexpr size_t npos = std::string::npos;
+
+// The value of a digit of `base` (10 or 16, either case); -1 for any other
+// character.
+inline int digit(char c, int base) {
+  static const char kDigits[] = "0123456789abcdef0123456789ABCDEF";
+  const char *at = c == '\0' ? nullptr : std::strchr(kDigits, c);
+  return at == nullptr || (at - kDigits) % 16 >= base ? -1 : static_cast<int>((at - kDigits) % 16);
 }
 
-inline uint32_t digit_value(char c) {
-  if (is_dec(c)) return static_cast<uint32_t>(c - '0');
-  if (c >= 'a' && c <= 'f') return static_cast<uint32_t>(c - 'a' + 10);
-  if (c >= 'A' && c <= 'F') return static_cast<uint32_t>(c - 'A' + 10);
-  return 0;
+// The run of digits from s[i], its value wrapped modulo 2^32.
+inline uint32_t run(const std::string &s, size_t i, int base) {
+  uint32_t value = 0;
+  for (; i < s.size() && digit(s[i], base) >= 0; ++i) value = value * base + digit(s[i], base);
+  return value;
 }
 
-// 0, x or X, then a hexadecimal digit, at index i.
+// 0, x or X, then a hexadecimal digit, at s[i].
 inline bool hex_at(const std::string &s, size_t i) {
   return i + 2 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X') &&
-         is_hex(s[i + 2]);
-}
-
-// Digits accumulate with wrap-around modulo 2^32.
-inline uint32_t hex_digits_from(const std::string &s, size_t i) {
-  uint32_t value = 0;
-  for (; i < s.size() && is_hex(s[i]); ++i) value = value * 16u + digit_value(s[i]);
-  return value;
-}
-
-inline uint32_t dec_digits_from(const std::string &s, size_t i) {
-  uint32_t value = 0;
-  for (; i < s.size() && is_dec(s[i]); ++i) value = value * 10u + digit_value(s[i]);
-  return value;
+         digit(s[i + 2], 16) >= 0;
 }
 
 // The number at the very start of s.substr(i): hexadecimal first, then
 // decimal; nothing when neither begins there.
 inline std::optional<uint32_t> number_at(const std::string &s, size_t i) {
-  if (hex_at(s, i)) return hex_digits_from(s, i + 2);
-  if (i < s.size() && is_dec(s[i])) return dec_digits_from(s, i);
+  if (hex_at(s, i)) return run(s, i + 2, 16);
+  if (i < s.size() && digit(s[i], 10) >= 0) return run(s, i, 10);
   return std::nullopt;
 }
 
-// Every hexadecimal number (one per position where one begins) and every
-// maximal decimal run of a list text.
-struct Lists {
-  std::vector<uint32_t> hex;
-  std::vector<uint32_t> dec;
-  // The list's numbers in its mode: hexadecimal if it holds any.
-  const std::vector<uint32_t> &mode() const { return hex.empty() ? dec : hex; }
-};
-
-inline Lists lists_of(const std::string &s) {
-  Lists lists;
+// Every hexadecimal number of s (base 16: one per position where one
+// begins) or every maximal run of decimal digits (base 10).
+inline Numbers numbers_of(const std::string &s, int base) {
+  Numbers out;
   for (size_t i = 0; i < s.size(); ++i) {
-    if (hex_at(s, i)) lists.hex.push_back(hex_digits_from(s, i + 2));
-    if (is_dec(s[i]) && (i == 0 || !is_dec(s[i - 1]))) lists.dec.push_back(dec_digits_from(s, i));
+    if (base == 16 ? hex_at(s, i) : digit(s[i], 10) >= 0 && (i == 0 || digit(s[i - 1], 10) < 0))
+      out.push_back(base == 16 ? run(s, i + 2, 16) : run(s, i, 10));
   }
-  return lists;
-}
-
-inline const char *const kKeywords[DRV_FMEA_OPT_SET_SIZE] = {
-    "read[", "read_his[", "positive[", "neo[", "wc[", "rc[", "inject[", "inject_undo["};
-inline const char *const kKeys[] = {"addr", "mask", "val", "cmp_val"};
-
-// A key that is a proper tail of another key ("val" of "cmp_val") counts
-// only where it does not continue a word.
-inline bool is_tail_key(const std::string &key) {
-  if (key.empty()) return false;
-  for (const char *other : kKeys) {
-    const std::string o(other);
-    if (o.size() > key.size() && o.compare(o.size() - key.size(), key.size(), key) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
-
-inline bool continues_word(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || is_dec(c) || c == '_';
-}
-
-// The value the key gives in text t (which begins at its keyword): the key's
-// first (stand-alone) occurrence, one separator, a number, all before the
-// text's first ']'. Nothing when any of that is missing.
-inline std::optional<uint32_t> parameter(const std::string &t, const std::string &key) {
-  size_t at = t.find(key);
-  if (is_tail_key(key)) {
-    while (at != std::string::npos && at != 0 && continues_word(t[at - 1])) {
-      at = t.find(key, at + 1);
-    }
-  }
-  const size_t bracket = t.find(']');
-  if (at == std::string::npos || bracket == std::string::npos) return std::nullopt;
-  const size_t number = at + key.size() + 1;
-  if (bracket <= number) return std::nullopt;
-  return number_at(t, number);
-}
-
-// The record the keyword gives, starting from `before`: unchanged when the
-// keyword is absent; otherwise valid 1 and each key's value where it has
-// one.
-inline drv_fmea_opt parse_keyword(const std::string &s, const std::string &keyword,
-                                  drv_fmea_opt before, bool *found) {
-  const size_t at = s.find(keyword);
-  *found = at != std::string::npos;
-  if (!*found) return before;
-  const std::string t = s.substr(at);
-  drv_fmea_opt out = before;
-  out.valid = 1;
-  if (auto v = parameter(t, "addr")) out.addr = *v;
-  if (auto v = parameter(t, "mask")) out.mask = *v;
-  if (auto v = parameter(t, "val")) out.val = *v;
-  if (auto v = parameter(t, "cmp_val")) out.cmp_val = *v;
   return out;
 }
 
-// The key text: from the key's first occurrence through the first ']' at or
-// after it; nothing when either is missing or the ']' is the key's first
-// character.
+// A list's numbers: the hexadecimal ones if it holds any, else the decimal.
+inline Numbers list_of(const std::string &s) {
+  return numbers_of(s, 16).empty() ? numbers_of(s, 10) : numbers_of(s, 16);
+}
+
+inline const char *const kKeys[] = {"addr", "mask", "val", "cmp_val"};  // in field order
+
+// The key's first occurrence in t. A key that is a proper tail of another
+// key ("val" of "cmp_val") counts only where it does not continue a word.
+inline size_t find_key(const std::string &t, const std::string &key) {
+  bool tail = false;
+  for (const std::string k : kKeys)
+    tail |= !key.empty() && k.size() > key.size() && k.ends_with(key);
+  size_t at = t.find(key);
+  while (tail && at != npos && at > 0 &&
+         (std::isalnum(static_cast<unsigned char>(t[at - 1])) || t[at - 1] == '_'))
+    at = t.find(key, at + 1);
+  return at;
+}
+
+// The key's value in t (which begins at its keyword): one separator after
+// the key, then a number, the separator before t's first ']'.
+inline std::optional<uint32_t> parameter(const std::string &t, const std::string &key) {
+  const size_t at = find_key(t, key);
+  const size_t bracket = t.find(']');
+  const size_t number = at + key.size() + 1;  // past one separator
+  if (at == npos || bracket == npos || bracket <= number) return std::nullopt;
+  return number_at(t, number);
+}
+
+// The record `keyword` gives from `out`: unchanged when the keyword is
+// absent; otherwise valid 1 and the value of each key that has one.
+inline drv_fmea_opt parse_keyword(const std::string &s, const std::string &keyword,
+                                  drv_fmea_opt out, bool &found) {
+  const size_t at = s.find(keyword);
+  found = at != npos;
+  if (!found) return out;
+  out.valid = 1;
+  uint32_t *const fields[] = {&out.addr, &out.mask, &out.val, &out.cmp_val};
+  for (size_t k = 0; k < 4; ++k)
+    *fields[k] = parameter(s.substr(at), kKeys[k]).value_or(*fields[k]);
+  return out;
+}
+
+// From the key's first occurrence through the first ']' after it; nothing
+// when either is missing or the ']' is the key's own first character.
 inline std::optional<std::string> opt_string(const std::string &s, const std::string &key) {
   const size_t at = s.find(key);
-  if (at == std::string::npos) return std::nullopt;
-  const size_t bracket = s.find(']', at);
-  if (bracket == std::string::npos || bracket == at) return std::nullopt;
+  const size_t bracket = at == npos ? at : s.find(']', at);
+  if (bracket == npos || bracket == at) return std::nullopt;
   return s.substr(at, bracket - at + 1);
 }
 
-inline bool same_record(const drv_fmea_opt &a, const drv_fmea_opt &b) {
-  return a.valid == b.valid && a.addr == b.addr && a.mask == b.mask && a.val == b.val &&
-         a.cmp_val == b.cmp_val;
+inline bool same(const drv_fmea_opt &a, const drv_fmea_opt &b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Runs store(array, capacity) on a guarded array: it must store the first
+// min(count, capacity) expected numbers and nothing else, and nothing at
+// all into a null array.
+template <typename Store>
+void check_stored(const Numbers &expected, uint32_t capacity, Store store) {
+  constexpr uint32_t kUnset = 0xC0FFEE11u;
+  fuzz::Guarded<uint32_t> array(capacity, kUnset, 0x5AFE5AFEu);
+  const uint32_t stored = store(array.data(), capacity);
+  FUZZ_CHECK(stored == std::min<size_t>(expected.size(), capacity));
+  for (uint32_t i = 0; i < capacity; ++i)
+    FUZZ_CHECK(array[i] == (i < stored ? expected[i] : kUnset));
+  FUZZ_CHECK(array.intact() && store(nullptr, capacity) == 0);
+}
+
+// ---- Command texts spelt from input bytes ----------------------------------
+
+// The words a byte from 0xC0 up stands for: first the eight keywords, in
+// the order of their option types, then keys and other words.
+inline const char *const kWords[] = {
+    "read[", "read_his[", "positive[", "neo[",    "wc[",      "rc[", "inject[", "inject_undo[",
+    "addr",  "mask",      "val",       "cmp_val", "interval", "dfx", "dfx[",    "]",
+    "]",     "0x",        "0X",        "\xE9",    "read",     "cmp_"};
+
+// A number in the form the low bits of `form` pick: decimal, 0x or 0X
+// hexadecimal; of one byte's value or of 40 bits, which wrap.
+inline std::string number(uint8_t form, fuzz::Input &in) {
+  static const char *const kForms[] = {"%llu", "0x%llx", "%llu", "0X%llX"};
+  unsigned long long value = in.u8();
+  if ((form & 4u) != 0) value = (value << 32) | in.u32();
+  char text[24];
+  std::snprintf(text, sizeof text, kForms[form & 3u], value);
+  return text;
+}
+
+// Bytes below 0x80 stand for themselves (the text ends at a NUL); 0x80-0x9F
+// give a number, 0xA0-0xBF a parameter (key, one of several separators,
+// number), 0xC0 up a word. Random bytes so spell commands with keywords,
+// keys, brackets, numbers and dfx lists among the junk.
+inline std::string command_of(fuzz::Input &in) {
+  static const char *const kSeparators[] = {"=", ":", " ", "", "==", "]", "x", "\xE9"};
+  std::string s;
+  while (in.remaining() > 0) {
+    const uint8_t pick = in.u8();
+    if (pick < 0x80)
+      s += static_cast<char>(pick);
+    else if (pick < 0xA0)
+      s += number(pick, in);
+    else if (pick < 0xC0)
+      s += std::string(kKeys[pick & 3u]) + kSeparators[(pick >> 2) & 7u] + number(in.u8(), in);
+    else
+      s += kWords[pick % std::size(kWords)];
+  }
+  return s.substr(0, s.find('\0'));
 }
 
 }  // namespace fuzz::fmea_ref

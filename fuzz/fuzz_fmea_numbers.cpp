@@ -1,72 +1,27 @@
-// Fuzzes the numeric-token functions of the FMEA parser on arbitrary texts
-// and checks them against a plain reference model written from the number
-// rules (decimal runs, 0x/0X hexadecimal numbers found at every position,
-// wrap-around modulo 2^32), including the extractions' capacity contract:
-// an extraction stores min(count, capacity) numbers and nothing outside its
-// array.
+// Fuzzes the numeric-token functions of the FMEA parser against the
+// reference model of fmea_reference.hpp: the single-character functions on
+// a widened character and on every character of a text, the character
+// count, the number at every position of the text, the three counts, and
+// the three extractions into guarded arrays at a small capacity (cut short)
+// and at one that holds every number. An empty text goes in as a null
+// pointer, which reads as the empty text.
 //
-// Input: byte 0 picks the extraction capacity, byte 1 the character that
-// drv_fmea_get_char_num counts, the rest is the text (cut at a NUL).
-#include <chip_util/fmea.h>
-
-#include <cstddef>
-#include <cstdint>
-#include <string>
-#include <vector>
-
+// Input: byte 0 picks the capacity, byte 1 the character counted, bytes 2-5
+// a widened character; the rest spells the text (see command_of).
 #include "fmea_reference.hpp"
-#include "fuzz_support.hpp"
 
 namespace {
 
 using namespace fuzz::fmea_ref;
-
 using Extract = uint32_t (*)(const char *, uint32_t *, uint32_t);
 
-// One extraction into a guarded array: stores exactly the first
-// min(count, capacity) reference numbers and nothing else.
-void check_extraction(Extract extract, const char *text, const std::vector<uint32_t> &expected,
-                      uint32_t capacity) {
-  constexpr uint32_t kUnset = 0xC0FFEE11u;
-  fuzz::Guarded<uint32_t> array(capacity, kUnset, 0x5AFE5AFEu);
-  const uint32_t stored = extract(text, array.data(), capacity);
-  const uint32_t count = static_cast<uint32_t>(expected.size());
-  FUZZ_CHECK(stored == std::min(count, capacity));
-  for (uint32_t i = 0; i < capacity; ++i) {
-    FUZZ_CHECK(array[i] == (i < stored ? expected[i] : kUnset));
-  }
-  FUZZ_CHECK(array.intact());
-}
-
-void check_single_numbers(const std::string &s, const char *text) {
-  // Every suffix is a text of its own; a bounded number of them keeps long
-  // digit runs from making the check quadratic.
-  const size_t positions = std::min<size_t>(s.size() + 1, 256);
-  for (size_t i = 0; i < positions; ++i) {
-    const char *at = text + i;
-    const bool hex = hex_at(s, i);
-    FUZZ_CHECK(drv_fmea_str_is_x_num(at) == (hex ? 1 : 0));
-    FUZZ_CHECK(drv_fmea_string_to_d_num(at) == dec_digits_from(s, i));
-    const uint32_t after_prefix = i + 2 <= s.size() ? hex_digits_from(s, i + 2) : 0u;
-    FUZZ_CHECK(drv_fmea_string_to_x_num(at) == after_prefix);
-
-    uint32_t value = 0xDEADBEEFu;
-    const int32_t result = drv_fmea_str_to_num(at, &value);
-    const std::optional<uint32_t> expected = number_at(s, i);
-    if (expected) {
-      FUZZ_CHECK(result == 0 && value == *expected);
-    } else {
-      FUZZ_CHECK(result == -1 && value == 0xDEADBEEFu);
-    }
-  }
-}
-
-void check_characters(int32_t c) {
-  const char low = static_cast<char>(static_cast<uint8_t>(c));
-  FUZZ_CHECK(drv_fmea_char_is_d_digital(c) == (is_dec(low) ? 1 : 0));
-  FUZZ_CHECK(drv_fmea_char_is_x_digital(c) == (is_hex(low) ? 1 : 0));
-  FUZZ_CHECK(drv_fmea_char_to_digital(c) == static_cast<int32_t>(is_dec(low) ? digit_value(low) : 0));
-  FUZZ_CHECK(drv_fmea_char_to_xdigital(c) == static_cast<int32_t>(digit_value(low)));
+// Only the low 8 bits of a widened character count.
+void check_character(int32_t c) {
+  const char low = static_cast<char>(c);
+  FUZZ_CHECK(drv_fmea_char_is_d_digital(c) == (digit(low, 10) >= 0 ? 1 : 0));
+  FUZZ_CHECK(drv_fmea_char_is_x_digital(c) == (digit(low, 16) >= 0 ? 1 : 0));
+  FUZZ_CHECK(drv_fmea_char_to_digital(c) == std::max(digit(low, 10), 0));
+  FUZZ_CHECK(drv_fmea_char_to_xdigital(c) == std::max(digit(low, 16), 0));
 }
 
 }  // namespace
@@ -74,39 +29,47 @@ void check_characters(int32_t c) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzz::Input in(data, size);
   const uint32_t capacity = in.u8() % 20u;
-  const uint8_t counted = in.u8();
-  const auto text_block = fuzz::c_string(in.rest());
-  const char *text = text_block.get();
-  const std::string s(text);
-
-  for (char ch : s) {
-    check_characters(static_cast<int32_t>(static_cast<signed char>(ch)));
-  }
-  check_characters(static_cast<int32_t>(0xFFFFFF00u | counted));
+  const auto counted = static_cast<signed char>(in.u8());
+  check_character(static_cast<int32_t>(in.u32()));
+  const std::string s = command_of(in);
+  const auto block = fuzz::c_string(s);
+  const char *text = s.empty() ? nullptr : block.get();
 
   // Characters match by their signed 8-bit value against the whole 32 bits.
-  uint32_t same = 0;
-  for (char ch : s) same += static_cast<signed char>(ch) == static_cast<signed char>(counted);
-  FUZZ_CHECK(drv_fmea_get_char_num(text, static_cast<signed char>(counted)) ==
-             (counted == 0 ? 0u : same));
-  if (counted > 0x7F) {
-    FUZZ_CHECK(drv_fmea_get_char_num(text, counted) == 0u);
+  const auto matching = std::count_if(
+      s.begin(), s.end(), [&](char ch) { return static_cast<signed char>(ch) == counted; });
+  FUZZ_CHECK(drv_fmea_get_char_num(text, counted) ==
+             static_cast<uint32_t>(counted == 0 ? 0 : matching));
+  FUZZ_CHECK(counted >= 0 || drv_fmea_get_char_num(text, static_cast<uint8_t>(counted)) == 0);
+
+  // Every suffix is a text of its own; a bounded number of them keeps long
+  // texts from making the check quadratic.
+  for (size_t i = 0; i <= std::min<size_t>(s.size(), 255); ++i) {
+    const char *at = text == nullptr ? nullptr : text + i;
+    check_character(static_cast<signed char>(s.c_str()[i]));
+    FUZZ_CHECK(drv_fmea_str_is_x_num(at) == (hex_at(s, i) ? 1 : 0));
+    FUZZ_CHECK(drv_fmea_string_to_d_num(at) == run(s, i, 10));
+    FUZZ_CHECK(drv_fmea_string_to_x_num(at) == (i + 2 <= s.size() ? run(s, i + 2, 16) : 0u));
+    uint32_t value = 0xDEADBEEFu;
+    const std::optional<uint32_t> expected = number_at(s, i);
+    FUZZ_CHECK(drv_fmea_str_to_num(at, &value) == (expected ? 0 : -1) &&
+               drv_fmea_str_to_num(at, nullptr) == -1);
+    FUZZ_CHECK(value == expected.value_or(0xDEADBEEFu));
   }
 
-  check_single_numbers(s, text);
-
-  const Lists lists = lists_of(s);
-  const uint32_t hex_count = static_cast<uint32_t>(lists.hex.size());
-  const uint32_t dec_count = static_cast<uint32_t>(lists.dec.size());
-  FUZZ_CHECK(drv_fmea_get_x_num_count(text) == hex_count);
-  FUZZ_CHECK(drv_fmea_get_d_num_count(text) == dec_count);
-  FUZZ_CHECK(drv_fmea_get_num_count(text) == (hex_count != 0 ? hex_count : dec_count));
-
-  // A small capacity (cut short), then one that holds every number.
-  for (const uint32_t cap : {capacity, static_cast<uint32_t>(lists.hex.size() + lists.dec.size())}) {
-    check_extraction(fmea_get_x_nums, text, lists.hex, cap);
-    check_extraction(fmea_get_d_nums, text, lists.dec, cap);
-    check_extraction(drv_fmea_get_nums, text, lists.mode(), cap);
+  const Numbers hex = numbers_of(s, 16);
+  const Numbers dec = numbers_of(s, 10);
+  FUZZ_CHECK(drv_fmea_get_x_num_count(text) == hex.size());
+  FUZZ_CHECK(drv_fmea_get_d_num_count(text) == dec.size());
+  FUZZ_CHECK(drv_fmea_get_num_count(text) == list_of(s).size());
+  const std::pair<Extract, Numbers> forms[] = {
+      {fmea_get_x_nums, hex}, {fmea_get_d_nums, dec}, {drv_fmea_get_nums, list_of(s)}};
+  for (const auto &[extract, expected] : forms) {
+    // A small capacity (cut short), then one that holds every number.
+    for (const size_t n : {size_t{capacity}, expected.size()}) {
+      check_stored(expected, static_cast<uint32_t>(n),
+                   [&](uint32_t *a, uint32_t c) { return extract(text, a, c); });
+    }
   }
   return 0;
 }

@@ -1,31 +1,24 @@
-// Fuzzes the FMEA option and dfx parsers with arbitrary command strings, as
-// a debug shell would hand them over, and checks them against the reference
-// model of fmea_reference.hpp:
-//   - drv_fmea_parse_opt for every type from -1 to 9 (1 to 8 give their
-//     record, any other type only clears valid);
+// Fuzzes the FMEA option and dfx parsers with command texts spelt from the
+// input (see command_of) and checks them against the reference model of
+// fmea_reference.hpp:
+//   - drv_fmea_parse_opt for every type from 1 to 8 and for types outside,
+//     which only clear valid;
 //   - drv_fmea_parse_opt_set on a set of zeros and on a set of marker
-//     values: the count of keywords found, the found records' fields, and
-//     the records of absent keywords (and absent keys) left untouched;
-//   - drv_fmea_parse_cmd, drv_fmea_parse_para and drv_fmea_get_opt_string
-//     with a fuzzed keyword or key besides the fixed ones (texts released
-//     with hdk_free, so LeakSanitizer sees any lost text);
-//   - drv_fmea_parse_dfx_num and drv_fmea_parse_dfx with a small capacity
-//     on a guarded array: min(count, capacity) numbers stored, nothing else
-//     written.
+//     values: the count of keywords found, the found records, and the
+//     records of absent keywords and the fields of absent keys untouched;
+//     then drv_fmea_get_opt of each record onto itself;
+//   - drv_fmea_parse_para and drv_fmea_get_opt_string with a drawn key (a
+//     word or a tail of one, such as "val" of "cmp_val") besides the fixed
+//     ones; texts are released with hdk_free, so that LeakSanitizer sees any
+//     lost one;
+//   - drv_fmea_parse_dfx_num and drv_fmea_parse_dfx at a small capacity.
+// An empty command goes in as a null pointer, which holds no option; null
+// keywords, keys, records, sets and fields are answered without being
+// touched.
 //
-// Input: byte 0, low nibble: the dfx capacity (0-15); high nibble: the
-// length of the fuzzed key, whose bytes follow; the rest is the command.
-#include <chip_util/fmea.h>
-#include <chip_util/log.h>
-
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-#include <optional>
-#include <string>
-
+// Input: byte 0 picks the dfx capacity, byte 1 the drawn key; the rest
+// spells the command.
 #include "fmea_reference.hpp"
-#include "fuzz_support.hpp"
 
 namespace {
 
@@ -33,105 +26,74 @@ using namespace fuzz::fmea_ref;
 
 constexpr uint32_t kMark = 0xA5A5A5A5u;
 constexpr drv_fmea_opt kMarked = {kMark, kMark, kMark, kMark, kMark};
-constexpr drv_fmea_opt kZero = {0, 0, 0, 0, 0};
-
-void check_option_sets(const char *command, const std::string &s) {
-  drv_fmea_opt zeros[DRV_FMEA_OPT_SET_SIZE];
-  drv_fmea_opt marked[DRV_FMEA_OPT_SET_SIZE];
-  for (uint32_t i = 0; i < DRV_FMEA_OPT_SET_SIZE; ++i) {
-    zeros[i] = kZero;
-    marked[i] = kMarked;
-  }
-  const uint32_t count_zeros = drv_fmea_parse_opt_set(command, zeros);
-  const uint32_t count_marked = drv_fmea_parse_opt_set(command, marked);
-
-  uint32_t found_count = 0;
-  for (uint32_t i = 0; i < DRV_FMEA_OPT_SET_SIZE; ++i) {
-    bool found = false;
-    const drv_fmea_opt from_zeros = parse_keyword(s, kKeywords[i], kZero, &found);
-    const drv_fmea_opt from_marked = parse_keyword(s, kKeywords[i], kMarked, &found);
-    found_count += found ? 1u : 0u;
-    FUZZ_CHECK(same_record(zeros[i], from_zeros));
-    // Absent keywords and absent keys leave the caller's values alone.
-    FUZZ_CHECK(same_record(marked[i], from_marked));
-
-    // One option at a time: the record from a set of zeros.
-    drv_fmea_opt one = kMarked;
-    FUZZ_CHECK(drv_fmea_parse_opt(command, static_cast<drv_fmea_opt_type>(i + 1), &one) == 1);
-    FUZZ_CHECK(same_record(one, from_zeros));
-  }
-  FUZZ_CHECK(count_zeros == found_count && count_marked == found_count);
-
-  for (const drv_fmea_opt_type type : {-1, 0, 9}) {
-    drv_fmea_opt one = kMarked;
-    FUZZ_CHECK(drv_fmea_parse_opt(command, type, &one) == 0);
-    const drv_fmea_opt only_valid_cleared = {0, kMark, kMark, kMark, kMark};
-    FUZZ_CHECK(same_record(one, only_valid_cleared));
-  }
-}
 
 void check_opt_string(const char *command, const std::string &s, const char *key) {
   char *text = drv_fmea_get_opt_string(command, key);
   const std::optional<std::string> expected = opt_string(s, key);
-  FUZZ_CHECK((text != nullptr) == expected.has_value());
-  if (text != nullptr) {
-    FUZZ_CHECK(*expected == text);
-    hdk_free(text);
-  }
-}
-
-void check_free_keyword(const char *command, const std::string &s, const std::string &key) {
-  const auto key_block = fuzz::c_string(key);
-  const char *k = key_block.get();
-
-  drv_fmea_opt record = kMarked;
-  bool found = false;
-  const drv_fmea_opt expected = parse_keyword(s, k, kMarked, &found);
-  FUZZ_CHECK(drv_fmea_parse_cmd(command, k, &record) == (found ? 1 : 0));
-  FUZZ_CHECK(same_record(record, expected));
-
-  // The key read from the start of the command, as if it began at a keyword.
-  uint32_t field = kMark;
-  drv_fmea_parse_para(command, k, &field);
-  FUZZ_CHECK(field == parameter(s, k).value_or(kMark));
-
-  check_opt_string(command, s, k);
-}
-
-void check_dfx(const char *command, const std::string &s, uint32_t capacity) {
-  const std::optional<std::string> list = opt_string(s, "dfx");
-  const Lists numbers = lists_of(list.value_or(std::string()));
-  const std::vector<uint32_t> &expected = numbers.mode();
-  const uint32_t count = static_cast<uint32_t>(expected.size());
-  FUZZ_CHECK(drv_fmea_parse_dfx_num(command) == count);
-
-  constexpr uint32_t kUnset = 0xC0FFEE11u;
-  fuzz::Guarded<uint32_t> array(capacity, kUnset, 0x5AFE5AFEu);
-  const uint32_t stored = drv_fmea_parse_dfx(command, capacity, array.data());
-  FUZZ_CHECK(stored == std::min(count, capacity));
-  for (uint32_t i = 0; i < capacity; ++i) {
-    FUZZ_CHECK(array[i] == (i < stored ? expected[i] : kUnset));
-  }
-  FUZZ_CHECK(array.intact());
+  FUZZ_CHECK((text != nullptr) == expected.has_value() && (text == nullptr || *expected == text));
+  hdk_free(text);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzz::Input in(data, size);
-  const uint8_t head = in.u8();
-  const uint32_t capacity = head & 0x0Fu;
-  const std::string key = in.bytes(head >> 4);
-  const auto command_block = fuzz::c_string(in.rest());
-  const char *command = command_block.get();
-  const std::string s(command);
+  const uint32_t capacity = in.u8() % 16u;
+  const uint8_t key_pick = in.u8();
+  const std::string word = kWords[key_pick % std::size(kWords)];
+  const std::string key = word.substr(std::min<size_t>(key_pick / std::size(kWords), word.size()));
+  const std::string s = command_of(in);
+  const auto command_block = fuzz::c_string(s);
+  const char *command = s.empty() ? nullptr : command_block.get();
 
-  check_option_sets(command, s);
-  check_dfx(command, s, capacity);
-  check_free_keyword(command, s, key);
-  check_opt_string(command, s, "dfx");
-  for (const char *keyword : kKeywords) {
-    check_opt_string(command, s, keyword);
+  drv_fmea_opt zeros[DRV_FMEA_OPT_SET_SIZE] = {};
+  drv_fmea_opt marked[DRV_FMEA_OPT_SET_SIZE];
+  std::fill(std::begin(marked), std::end(marked), kMarked);
+  const uint32_t count_zeros = drv_fmea_parse_opt_set(command, zeros);
+  const uint32_t count_marked = drv_fmea_parse_opt_set(command, marked);
+  uint32_t found_count = 0;
+  for (int32_t type = 1; type <= 8; ++type) {
+    const size_t i = static_cast<size_t>(type - 1);  // kWords begins with the keywords
+    bool found = false;
+    const drv_fmea_opt expected = parse_keyword(s, kWords[i], {}, found);
+    found_count += found ? 1u : 0u;
+    drv_fmea_opt one = kMarked;
+    // Null sets and records are answered with 0, nothing stored.
+    FUZZ_CHECK(drv_fmea_parse_opt(command, type, &one) == 1 &&
+               !drv_fmea_get_opt(nullptr, type, &one));
+    FUZZ_CHECK(same(one, expected) && same(zeros[i], expected));
+    FUZZ_CHECK(!drv_fmea_parse_opt(command, type, nullptr) &&
+               !drv_fmea_get_opt(zeros, type, nullptr));
+    FUZZ_CHECK(same(marked[i], parse_keyword(s, kWords[i], kMarked, found)));
+    FUZZ_CHECK(drv_fmea_get_opt(zeros, type, &zeros[i]) == 1 && same(zeros[i], expected));
+    check_opt_string(command, s, kWords[i]);
   }
+  FUZZ_CHECK(count_zeros == found_count && count_marked == found_count &&
+             drv_fmea_parse_opt_set(command, nullptr) == 0);
+  for (const drv_fmea_opt_type type : {INT32_MIN, -1, 0, 9, INT32_MAX}) {
+    drv_fmea_opt one = kMarked;
+    FUZZ_CHECK(!drv_fmea_parse_opt(command, type, &one) &&
+               same(one, {0, kMark, kMark, kMark, kMark}));
+  }
+
+  // The drawn key read from the command's start, as if it began at a
+  // keyword, and as the key of a text.
+  const auto key_block = fuzz::c_string(key);
+  drv_fmea_opt record = kMarked;
+  FUZZ_CHECK(!drv_fmea_parse_cmd(command, nullptr, &record) && same(record, kMarked));
+  FUZZ_CHECK(!drv_fmea_parse_cmd(command, "", nullptr));
+  uint32_t field = kMark;
+  drv_fmea_parse_para(command, key_block.get(), &field);
+  drv_fmea_parse_para(command, nullptr, &field);
+  drv_fmea_parse_para(command, key_block.get(), nullptr);
+  FUZZ_CHECK(field == parameter(s, key).value_or(kMark));
+  check_opt_string(command, s, key_block.get());
+  FUZZ_CHECK(drv_fmea_get_opt_string(command, nullptr) == nullptr);
+
+  check_opt_string(command, s, "dfx");
+  const Numbers list = list_of(opt_string(s, "dfx").value_or(""));
+  FUZZ_CHECK(drv_fmea_parse_dfx_num(command) == list.size());
+  check_stored(list, capacity,
+               [&](uint32_t *a, uint32_t n) { return drv_fmea_parse_dfx(command, n, a); });
   return 0;
 }

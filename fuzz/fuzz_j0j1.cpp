@@ -1,254 +1,199 @@
-// Fuzzes the J0/J1 trace codec with the bytes a line can deliver:
-//   - drv_decode_j0j1_rx_msg on an arbitrary 64-byte received pattern, with
-//     a text buffer of a fuzzed capacity, checked against a reference
-//     classifier (16-byte marker frame, CR LF frame, uniform byte, none);
-//   - the two aligners on arbitrary frames of a period of 1 to 64 bytes, in
-//     heap buffers of exactly that size, out of place and in place;
-//   - the transmit side and the round trip decode(rotate(assemble(encode)))
-//     for both frame sizes, plus the uniform one-byte trace.
-// Every buffer handed to the codec is a heap block of exactly the size the
-// call may touch, so AddressSanitizer reports any overrun.
+// Fuzzes the J0/J1 trace codec against a reference classifier and a
+// bit-by-bit CRC-7. Each input draws a received pattern of the kind byte 0
+// picks: 0 raw bytes; 1 the transmit pattern of a 16- or 64-byte frame of raw
+// characters; 2 an intact 16-byte pattern, 3 one with a marker moved; 4 an
+// intact 64-byte pattern, 5 one with a second CR, 6 one with its LF missing;
+// 7 a uniform pattern, perhaps with one byte changed. Frames are built with
+// the encoder and the assembler, whose layout and CRC-7 are checked, and
+// rotated by a drawn amount. Then:
+//   - the decoder, at a drawn text capacity, must match the classifier, and
+//     intact patterns must decode back to their text at all 64 rotations;
+//   - both aligners, out of place and in place, must match plain rotations
+//     on the pattern's first bytes, as many as a drawn period;
+//   - drv_j0j1_insert_crc7 on raw bytes, the one-byte and empty traces, and
+//     the refusals of null pointers, other encode lengths and periods out of
+//     range, which write nothing.
+// Buffers are heap blocks of exactly the size a call may touch, so that
+// AddressSanitizer reports any overrun.
 //
-// Input: byte 0 picks the decode capacity, byte 1 the aligner period,
-// byte 2 the rotation, then a 64-byte pattern and a 62-byte text (missing
-// bytes read as 0).
+// Input: the kind, the rotation, a position (or length), the capacity, the
+// period, then 64 bytes of characters (missing bytes read as 0).
 #include <chip_util/j0j1.h>
 
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-#include <memory>
-#include <string>
+#include <string_view>
+#include <vector>
 
 #include "fuzz_support.hpp"
 
 namespace {
 
+using Bytes = std::vector<uint8_t>;
 constexpr uint8_t kCr = 0x0D;
 constexpr uint8_t kLf = 0x0A;
-constexpr size_t kPattern = DRV_J0J1_PATTERN_BYTES;
+constexpr size_t kN = DRV_J0J1_PATTERN_BYTES;
 
-using Bytes = std::unique_ptr<uint8_t[]>;
+// The remainder of bytes(x) * x^7 divided by x^7 + x^3 + 1 (0x89): the
+// message bits, then seven zero bits, through an eight-bit register.
+constexpr uint8_t crc7_bitwise(const auto &bytes) {
+  unsigned reg = 0;
+  const auto shift_in = [&reg](unsigned bit) {
+    reg = (reg << 1) | bit;
+    if ((reg & 0x80u) != 0) reg ^= 0x89u;
+  };
+  for (const auto byte : bytes) {
+    for (int bit = 7; bit >= 0; --bit) shift_in((static_cast<uint8_t>(byte) >> bit) & 1u);
+  }
+  for (int i = 0; i < 7; ++i) shift_in(0);
+  return static_cast<uint8_t>(reg);
+}
+// The catalogued check value of this CRC-7, and the worked example: a frame
+// of 15 spaces gets byte 0 = 0x80 | 0x48 = 0xC8 (corpus seed frame16_spaces).
+static_assert(crc7_bitwise(std::string_view("123456789")) == 0x75);
+static_assert(crc7_bitwise(std::string_view("\x80               ")) == 0x48);
 
-Bytes heap_copy(const uint8_t *src, size_t n) {
-  Bytes out(new uint8_t[n]);
-  if (n != 0) std::memcpy(out.get(), src, n);
-  return out;
+// Byte 0 of a 16-byte frame once its CRC-7 is inserted: bit 7 as it is,
+// then the CRC-7 of the frame with bits 6-0 of byte 0 taken as 0.
+uint8_t with_crc7(Bytes frame) {
+  frame[0] &= 0x80u;
+  return frame[0] | crc7_bitwise(frame);
 }
 
-Bytes heap_filled(size_t n, uint8_t value) {
-  Bytes out(new uint8_t[n]);
-  if (n != 0) std::memset(out.get(), value, n);
-  return out;
-}
-
-// CRC-7 of the 16-byte frame, generator x^7 + x^3 + 1, one bit at a time,
-// with bits 6-0 of byte 0 taken as 0.
-uint8_t reference_crc7(const uint8_t *frame) {
-  uint8_t crc = 0;
-  for (size_t i = 0; i < 16; ++i) {
-    const uint8_t byte = i == 0 ? static_cast<uint8_t>(frame[0] & 0x80u) : frame[i];
-    for (int bit = 7; bit >= 0; --bit) {
-      const bool feedback = (((crc >> 6) ^ (byte >> bit)) & 1u) != 0;
-      crc = static_cast<uint8_t>((crc << 1) & 0x7Fu);
-      if (feedback) crc ^= 0x09u;
-    }
-  }
-  return crc;
-}
-
-struct Decoded {
-  uint32_t trace_len = 0;
-  uint8_t text[kPattern] = {};
-};
-
-// The classification, in the decoder's order of tests.
-Decoded reference_decode(const uint8_t *rx) {
-  Decoded out;
-  size_t markers = 0;
-  size_t marker = 0;
-  for (size_t i = 0; i < 16; ++i) {
-    if ((rx[i] & 0x80u) != 0) {
-      ++markers;
-      marker = i;
-    }
-  }
-  if (markers == 1) {
-    out.trace_len = 16;
-    for (size_t i = 0; i < 15; ++i) out.text[i] = rx[(marker + 1 + i) % 16];
-    return out;
-  }
-  size_t crs = 0;
-  size_t cr = 0;
-  for (size_t i = 0; i < kPattern; ++i) {
-    if (rx[i] == kCr) {
-      ++crs;
-      cr = i;
-    }
-  }
-  if (crs == 1 && rx[(cr + 1) % kPattern] == kLf) {
-    out.trace_len = 64;
-    for (size_t i = 0; i < 62; ++i) out.text[i] = rx[(cr + 2 + i) % kPattern];
-    return out;
-  }
-  bool uniform = true;
-  for (size_t i = 1; i < kPattern; ++i) uniform = uniform && rx[i] == rx[0];
-  if (uniform) {
-    out.trace_len = 1;
-    out.text[0] = rx[0];
-  }
-  return out;
-}
-
-void check_decode(const uint8_t *pattern, uint32_t capacity) {
-  const Bytes rx = heap_copy(pattern, kPattern);
-  const Decoded expected = reference_decode(rx.get());
-  const Bytes text = heap_filled(capacity, 0xEE);
-  uint32_t trace_len = 0xFFFFu;
-  const int32_t result = drv_decode_j0j1_rx_msg(rx.get(), &trace_len, text.get(), capacity);
-  FUZZ_CHECK(std::memcmp(rx.get(), pattern, kPattern) == 0);
-  FUZZ_CHECK(trace_len == expected.trace_len);
-  if (capacity >= kPattern) {
-    FUZZ_CHECK(result == 0);
-    FUZZ_CHECK(std::memcmp(text.get(), expected.text, kPattern) == 0);
-    for (size_t i = kPattern; i < capacity; ++i) FUZZ_CHECK(text[i] == 0xEE);
-  } else {
-    // A refused copy leaves the caller's capacity cleared.
-    FUZZ_CHECK(result == -1);
-    for (size_t i = 0; i < capacity; ++i) FUZZ_CHECK(text[i] == 0);
-  }
-}
-
-using Aligner = int32_t (*)(uint32_t, const uint8_t *, uint8_t *);
-
-// Runs an aligner out of place and in place on an exact-size frame and
-// compares both with the expected rotation (-1: refused, dest untouched).
-void check_aligner(Aligner align, const uint8_t *frame, size_t n, long rotation_start) {
-  const Bytes src = heap_copy(frame, n);
-  const Bytes dest = heap_filled(n, 0xEE);
-  const int32_t result = align(static_cast<uint32_t>(n), src.get(), dest.get());
-  FUZZ_CHECK(std::memcmp(src.get(), frame, n) == 0);
-  const Bytes in_place = heap_copy(frame, n);
-  const int32_t in_place_result = align(static_cast<uint32_t>(n), in_place.get(), in_place.get());
-  FUZZ_CHECK(in_place_result == result);
-  if (rotation_start < 0) {
-    FUZZ_CHECK(result == -1);
-    for (size_t i = 0; i < n; ++i) FUZZ_CHECK(dest[i] == 0xEE && in_place[i] == frame[i]);
-    return;
-  }
-  FUZZ_CHECK(result == 0);
+// Where the frame of the first n bytes starts after its single delimiter
+// (a byte with bit 7 set, or a CR followed cyclically by LF); -1 when there
+// is not exactly one.
+long start_after(const Bytes &src, size_t n, bool crlf) {
+  long start = -1;
+  size_t found = 0;
   for (size_t i = 0; i < n; ++i) {
-    const uint8_t want = frame[(static_cast<size_t>(rotation_start) + i) % n];
-    FUZZ_CHECK(dest[i] == want && in_place[i] == want);
-  }
-}
-
-void check_aligners(const uint8_t *frame, size_t n) {
-  long marker_start = -1;
-  size_t markers = 0;
-  long cr_start = -1;
-  size_t crs = 0;
-  for (size_t i = 0; i < n; ++i) {
-    if ((frame[i] & 0x80u) != 0 && markers++ == 0) marker_start = static_cast<long>((i + 1) % n);
-    if (frame[i] == kCr && crs++ == 0) cr_start = static_cast<long>((i + 2) % n);
-  }
-  if (markers != 1) marker_start = -1;
-  if (crs != 1 || frame[(static_cast<size_t>(cr_start) + n - 1) % n] != kLf) cr_start = -1;
-  check_aligner(drv_decode_16byte_j0j1_rx_msg, frame, n, marker_start);
-  check_aligner(drv_decode_64byte_j0j1_rx_msg, frame, n, cr_start);
-}
-
-// Encodes, assembles, rotates by `rotation` bytes and decodes `text` of
-// `chars` characters; the decoded text must be the original.
-void round_trip(uint32_t trace_len, const uint8_t *text, size_t chars, size_t rotation) {
-  const Bytes text_block = heap_copy(text, chars);
-  const Bytes frame = heap_filled(trace_len, 0xEE);
-  FUZZ_CHECK(drv_encode_j0j1_tx_msg(trace_len, text_block.get(), frame.get()) == 0);
-  if (trace_len == DRV_J0J1_LEN_16) {
-    FUZZ_CHECK(frame[0] == (0x80u | reference_crc7(frame.get())));
-    FUZZ_CHECK(std::memcmp(frame.get() + 1, text, chars) == 0);
-  } else {
-    FUZZ_CHECK(std::memcmp(frame.get(), text, chars) == 0);
-    FUZZ_CHECK(frame[62] == kCr && frame[63] == kLf);
-  }
-  const Bytes pattern = heap_filled(kPattern, 0xEE);
-  FUZZ_CHECK(drv_assemble_j0j1_msg(trace_len, frame.get(), pattern.get()) == 0);
-  for (size_t i = 0; i < kPattern; ++i) FUZZ_CHECK(pattern[i] == frame[i % trace_len]);
-
-  const Bytes rx = heap_filled(kPattern, 0);
-  for (size_t i = 0; i < kPattern; ++i) rx[i] = pattern[(rotation + i) % kPattern];
-  const Bytes decoded = heap_filled(kPattern, 0xEE);
-  uint32_t decoded_len = 0;
-  FUZZ_CHECK(drv_decode_j0j1_rx_msg(rx.get(), &decoded_len, decoded.get(), kPattern) == 0);
-  FUZZ_CHECK(decoded_len == trace_len);
-  FUZZ_CHECK(std::memcmp(decoded.get(), text, chars) == 0);
-  for (size_t i = chars; i < kPattern; ++i) FUZZ_CHECK(decoded[i] == 0);
-}
-
-void check_transmit(const uint8_t *raw, size_t rotation) {
-  // Precondition of the 16-byte round trip: characters with bit 7 clear,
-  // so that the marker is the one byte with bit 7 set in every 16-byte
-  // window of the pattern.
-  uint8_t text16[DRV_J0J1_TEXT16_CHARS];
-  for (size_t i = 0; i < sizeof text16; ++i) text16[i] = static_cast<uint8_t>(raw[i] & 0x7Fu);
-  round_trip(DRV_J0J1_LEN_16, text16, sizeof text16, rotation);
-
-  // Preconditions of the 64-byte round trip: no CR among the characters
-  // (the frame's own CR must be the only one), and no single byte with bit
-  // 7 set among the first 16 received bytes, which the decoder would take
-  // for a 16-byte frame's marker. Bytes of that window are the text bytes
-  // (rotation + i) mod 64 below 62; where exactly one has bit 7 set, that
-  // bit is cleared (and a 0x8D so made a CR becomes 0x0E instead).
-  uint8_t text64[DRV_J0J1_TEXT64_CHARS];
-  for (size_t i = 0; i < sizeof text64; ++i) {
-    text64[i] = raw[i] == kCr ? static_cast<uint8_t>(kCr + 1) : raw[i];
-  }
-  size_t window_markers = 0;
-  size_t window_marker = 0;
-  for (size_t i = 0; i < 16; ++i) {
-    const size_t at = (rotation + i) % kPattern;
-    if (at < sizeof text64 && (text64[at] & 0x80u) != 0) {
-      ++window_markers;
-      window_marker = at;
+    if (crlf ? src[i] == kCr : src[i] >= 0x80) {
+      ++found;
+      start = !crlf ? long((i + 1) % n) : src[(i + 1) % n] == kLf ? long((i + 2) % n) : -1;
     }
   }
-  if (window_markers == 1) {
-    text64[window_marker] &= 0x7Fu;
-    if (text64[window_marker] == kCr) text64[window_marker] = kCr + 1;  // 0x8D
+  return found == 1 ? start : -1;
+}
+
+// The classification, in the decoder's order of tests: the trace length
+// (into `length`) and the text.
+Bytes classify(const Bytes &rx, uint32_t &length) {
+  Bytes text(kN, 0);
+  const long start16 = start_after(rx, 16, false);
+  const long start64 = start_after(rx, kN, true);
+  const bool uniform = std::count(rx.begin(), rx.end(), rx[0]) == long(kN);
+  length = start16 >= 0 ? 16 : start64 >= 0 ? 64 : uniform ? 1 : 0;
+  // The 15 or 62 characters after the delimiter, the uniform byte, or nothing.
+  const size_t count = length == 16 ? 15 : length == 64 ? 62 : length;
+  const long first = length == 16 ? start16 : length == 64 ? start64 : 0;
+  for (size_t i = 0; i < count; ++i) text[i] = rx[(size_t(first) + i) % (length == 16 ? 16 : kN)];
+  return text;
+}
+
+// Decodes at the capacity, checks the result against the classifier and
+// returns the classifier's text.
+Bytes check_decode(const Bytes &rx, uint32_t capacity) {
+  uint32_t expected_length = 0;
+  const Bytes decoded = classify(rx, expected_length);
+  Bytes expected = decoded;
+  expected.resize(capacity, 0xEE);                  // nothing written past 64 bytes
+  if (capacity < kN) expected.assign(capacity, 0);  // a refused copy clears the capacity
+  Bytes text(capacity, 0xEE);
+  uint32_t length = 0xFFFFu;
+  const int32_t result = drv_decode_j0j1_rx_msg(rx.data(), &length, text.data(), capacity);
+  FUZZ_CHECK(length == expected_length && result == (capacity >= kN ? 0 : -1) && text == expected);
+  return decoded;
+}
+
+void check_aligners(const Bytes &frame) {
+  const auto n = static_cast<uint32_t>(frame.size());
+  for (const bool crlf : {false, true}) {
+    const auto align = crlf ? drv_decode_64byte_j0j1_rx_msg : drv_decode_16byte_j0j1_rx_msg;
+    const long start = start_after(frame, n, crlf);
+    Bytes expected(n, 0xEE);  // refused: untouched
+    if (start >= 0)
+      std::rotate_copy(frame.begin(), frame.begin() + start, frame.end(), expected.begin());
+    Bytes dest(n, 0xEE);
+    Bytes in_place = frame;
+    FUZZ_CHECK(align(0, frame.data(), dest.data()) == -1 && align(n, nullptr, dest.data()) == -1);
+    FUZZ_CHECK(align(DRV_J0J1_MAX_PERIOD + 1, frame.data(), dest.data()) == -1);
+    FUZZ_CHECK(align(n, frame.data(), nullptr) == -1);
+    FUZZ_CHECK(align(n, frame.data(), dest.data()) == (start < 0 ? -1 : 0) && dest == expected);
+    FUZZ_CHECK(align(n, in_place.data(), in_place.data()) == (start < 0 ? -1 : 0));
+    FUZZ_CHECK(in_place == (start < 0 ? frame : expected));
   }
-  round_trip(DRV_J0J1_LEN_64, text64, sizeof text64, rotation);
+}
 
-  // A one-byte trace decodes as itself whatever the byte: a repeated
-  // marker or CR is never a single one.
-  const Bytes one = heap_copy(raw, 1);
-  const Bytes pattern = heap_filled(kPattern, 0xEE);
-  FUZZ_CHECK(drv_assemble_j0j1_msg(DRV_J0J1_LEN_BYTE, one.get(), pattern.get()) == 0);
-  const Decoded decoded = reference_decode(pattern.get());
-  FUZZ_CHECK(decoded.trace_len == 1 && decoded.text[0] == raw[0]);
-  check_decode(pattern.get(), kPattern);
-
-  FUZZ_CHECK(drv_assemble_j0j1_msg(DRV_J0J1_LEN_NONE, nullptr, pattern.get()) == 0);
-  for (size_t i = 0; i < kPattern; ++i) FUZZ_CHECK(pattern[i] == 0);
+// The transmit pattern of the frame of `length` (16 or 64) that holds the
+// first characters of `chars`, rotated left by `rotation` bytes.
+Bytes transmit(uint32_t length, const Bytes &chars, size_t rotation) {
+  const size_t first = length == 16 ? 1 : 0;
+  const Bytes text(chars.begin(), chars.begin() + (length == 16 ? 15 : 62));
+  Bytes frame(length, 0xEE);
+  FUZZ_CHECK(drv_encode_j0j1_tx_msg(length, text.data(), frame.data()) == 0);
+  FUZZ_CHECK(std::equal(text.begin(), text.end(), frame.begin() + first));
+  FUZZ_CHECK(first == 0 ? frame[62] == kCr && frame[63] == kLf
+                        : frame[0] >= 0x80 && frame[0] == with_crc7(frame));
+  Bytes pattern(kN, 0xEE);
+  FUZZ_CHECK(drv_assemble_j0j1_msg(length, frame.data(), pattern.data()) == 0);
+  for (size_t i = 0; i < kN; ++i) FUZZ_CHECK(pattern[i] == frame[i % length]);
+  std::rotate(pattern.begin(), pattern.begin() + long(rotation), pattern.end());
+  return pattern;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzz::Input in(data, size);
+  const uint8_t kind = in.u8() % 8;
+  const size_t rotation = in.u8() % kN;
+  const uint8_t to = in.u8();
   const uint8_t capacity_pick = in.u8();
-  const size_t period = 1u + in.u8() % kPattern;
-  const size_t rotation = in.u8() % kPattern;
-  uint8_t pattern[kPattern] = {};
-  const std::string pattern_bytes = in.bytes(kPattern);
-  std::memcpy(pattern, pattern_bytes.data(), pattern_bytes.size());
-  uint8_t text[DRV_J0J1_TEXT64_CHARS] = {};
-  const std::string text_bytes = in.bytes(sizeof text);
-  std::memcpy(text, text_bytes.data(), text_bytes.size());
+  const size_t period = 1 + in.u8() % kN;
+  Bytes raw(kN);
+  for (uint8_t &byte : raw) byte = in.u8();
+  Bytes chars(kN);  // characters an intact frame carries: bit 7 clear, no CR
+  for (size_t i = 0; i < kN; ++i) chars[i] = (raw[i] & 0x7Fu) == kCr ? kCr + 1 : raw[i] & 0x7Fu;
 
+  Bytes rx = raw;
+  if (kind == 1) rx = transmit((to & 1u) != 0 ? 16 : 64, raw, rotation);
+  if (kind == 2 || kind == 3) rx = transmit(16, chars, rotation);
+  if (kind == 3) {  // one of the four markers moved anywhere
+    rx[(kN - rotation) % 16 + 16u * (to >> 6)] &= 0x7Fu;
+    rx[to % kN] |= 0x80u;
+  }
+  if (kind >= 4 && kind <= 6) rx = transmit(64, chars, rotation);
+  if (kind == 5) rx[to % kN] = kCr;                      // a second CR, unless it is the CR
+  if (kind == 6) rx[(kN * 2 - rotation - 1) % kN] = to;  // LF, unless `to` is one
+  if (kind == 7) rx.assign(kN, raw[0]);
+  if (kind == 7 && to < kN) rx[to] = raw[1];
   // Mostly the full 64 bytes; sometimes short (refused) or roomier.
-  const uint32_t capacity = capacity_pick < 0xC0 ? 64u : capacity_pick - 0xC0u + 40u;
-  check_decode(pattern, capacity);
-  check_aligners(pattern, period);
-  check_transmit(text, rotation);
+  check_decode(rx, capacity_pick < 0xC0 ? 64u : capacity_pick - 0xC0u + 40u);
+
+  // An intact pattern gives back its text at every rotation.
+  for (size_t r = 0; (kind == 2 || kind == 4) && r < kN; ++r) {
+    const Bytes text = check_decode(transmit(kind == 2 ? 16 : 64, chars, r), kN);
+    FUZZ_CHECK(std::equal(text.begin(), text.begin() + (kind == 2 ? 15 : 62), chars.begin()));
+  }
+
+  check_aligners(Bytes(rx.begin(), rx.begin() + long(period)));
+
+  const Bytes raw16(raw.begin(), raw.begin() + 16);
+  Bytes crc_frame = raw16;
+  drv_j0j1_insert_crc7(crc_frame.data());
+  drv_j0j1_insert_crc7(nullptr);
+  FUZZ_CHECK(crc_frame[0] == with_crc7(raw16));
+  FUZZ_CHECK(std::equal(raw16.begin() + 1, raw16.end(), crc_frame.begin() + 1));
+
+  Bytes out(kN, 0xEE);
+  uint32_t length = 0xEEu;
+  FUZZ_CHECK(drv_decode_j0j1_rx_msg(nullptr, &length, out.data(), kN) == -1);
+  FUZZ_CHECK(drv_decode_j0j1_rx_msg(rx.data(), nullptr, out.data(), kN) == -1);
+  FUZZ_CHECK(drv_decode_j0j1_rx_msg(rx.data(), &length, nullptr, kN) == -1);
+  FUZZ_CHECK(to == 16 || to == 64 || drv_encode_j0j1_tx_msg(to, raw.data(), out.data()) == -1);
+  FUZZ_CHECK(drv_encode_j0j1_tx_msg(16, nullptr, out.data()) == -1);
+  FUZZ_CHECK(drv_encode_j0j1_tx_msg(64, raw.data(), nullptr) == -1);
+  FUZZ_CHECK(length == 0xEEu && out == Bytes(kN, 0xEE));
+  const Bytes one(1, raw[0]);
+  FUZZ_CHECK(drv_assemble_j0j1_msg(1, one.data(), out.data()) == 0 && out == Bytes(kN, raw[0]));
+  FUZZ_CHECK(drv_assemble_j0j1_msg(0, nullptr, out.data()) == 0 && out == Bytes(kN, 0));
   return 0;
 }
