@@ -1,179 +1,155 @@
-// Counted allocations from many threads at once. The counters are updated
-// without a lock and may lose updates when two threads share a module, so
-// each thread of the exact test counts under a module of its own and checks
-// its own counters exactly; threads that share a module check only their
-// blocks (contents intact, every block released).
+// Counted heap blocks and log output from threads started through the
+// layer. Each thread runs random allocations (plain and zeroed, some
+// refused) and releases (of its blocks under their own or the wrong module,
+// of untagged memory, of null, outside the table), checks the counters
+// against a model after every step, and prints a line through hdk_debug at
+// every step. The counters are updated without a lock and may lose updates
+// when threads share a module, so each thread owns two modules of its own;
+// the threads' start records all share module 0, which is not checked here.
+// The print function is safe to call from any thread: every printed line
+// must arrive exactly once, whole and unchanged, and no filtered one.
+#include <chip_util/log.h>
 #include <chip_util/osal.h>
+
+#include <pthread.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <algorithm>
+#include <bit>
 #include <cstring>
-#include <latch>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "support/print_capture.hpp"
 
 namespace {
 
-constexpr uint32_t kRounds = 4000;
-constexpr uint32_t kLiveBlocks = 16;
+constexpr uint32_t kThreads = 4;
+constexpr int kSteps = 4000;
 
-struct Block {
-  unsigned char *area = nullptr;
-  uint32_t size = 0;
-  unsigned char fill = 0;
-};
-
-struct Tally {
-  uint32_t allocations = 0;
-  uint32_t releases = 0;
-  uint32_t bad_contents = 0;
-  uint32_t null_blocks = 0;
-  uint32_t bad_headers = 0;
-};
-
-bool holds(const Block &block, unsigned char fill) {
-  for (uint32_t i = 0; i < block.size; ++i) {
-    if (block.area[i] != fill) return false;
-  }
-  return true;
-}
-
-// The header in front of a live block: the module's tag and the size.
-bool header_matches(const Block &block, uint32_t module) {
-  uint32_t words[2];
-  std::memcpy(words, block.area - OSAL_BLOCK_HEADER_SIZE, sizeof words);
-  return words[0] == OSAL_BLOCK_TAG(module) && words[1] == block.size;
-}
-
-// Keeps up to kLiveBlocks blocks alive, replacing a random one per round;
-// zeroed blocks must read as zero, and every block must still hold its fill
-// pattern when released (another thread's block landing on it would not).
-void churn(uint32_t module, uint32_t seed, Tally &tally) {
-  std::mt19937 random(seed);
-  std::vector<Block> live(kLiveBlocks);
-  auto release = [&](Block &block) {
-    if (block.area == nullptr) return;
-    if (!holds(block, block.fill)) ++tally.bad_contents;
-    if (!header_matches(block, module)) ++tally.bad_headers;
-    osal_free_sdk(module, block.area);
-    ++tally.releases;
-    block = Block{};
-  };
-  for (uint32_t round = 0; round < kRounds; ++round) {
-    Block &slot = live[random() % kLiveBlocks];
-    release(slot);
-    const uint32_t size = 1 + random() % 300;
-    const bool zeroed = (random() & 1u) != 0;
-    void *area = zeroed ? osal_malloc_zero_sdk(module, size) : osal_malloc_sdk(module, size);
-    if (area == nullptr) {
-      ++tally.null_blocks;
-      continue;
-    }
-    ++tally.allocations;
-    slot = {static_cast<unsigned char *>(area), size, static_cast<unsigned char>(random())};
-    if (zeroed && !holds(slot, 0)) ++tally.bad_contents;
-    std::memset(slot.area, slot.fill, size);
-  }
-  for (Block &block : live) release(block);
-}
-
-TEST(MemoryStress, ThreadPerModuleCountsExactly) {
-  // Modules 1 to 9, one thread each; module 0 is the layer's own.
-  std::vector<osal_malloc_counters> before(OSAL_MODULE_COUNT);
-  for (uint32_t m = 0; m < OSAL_MODULE_COUNT; ++m) before[m] = g_osal_malloc_data[m];
-  std::vector<Tally> tallies(OSAL_MODULE_COUNT);
-  std::latch start(OSAL_MODULE_COUNT - 1);
-  std::vector<std::thread> threads;
-  for (uint32_t m = 1; m < OSAL_MODULE_COUNT; ++m) {
-    threads.emplace_back([m, &tallies, &start] {
-      start.arrive_and_wait();
-      churn(m, 1000 + m, tallies[m]);
-    });
-  }
-  for (auto &thread : threads) thread.join();
-
-  for (uint32_t m = 1; m < OSAL_MODULE_COUNT; ++m) {
-    SCOPED_TRACE("module " + std::to_string(m));
-    const Tally &tally = tallies[m];
-    const osal_malloc_counters &now = g_osal_malloc_data[m];
-    EXPECT_EQ(tally.null_blocks, 0u);
-    EXPECT_EQ(tally.bad_contents, 0u);
-    EXPECT_EQ(tally.bad_headers, 0u);
-    EXPECT_EQ(tally.allocations, kRounds);
-    EXPECT_EQ(tally.releases, tally.allocations);
-    EXPECT_EQ(now.malloc_count - before[m].malloc_count, tally.allocations);
-    EXPECT_EQ(now.free_count - before[m].free_count, tally.releases);
-    EXPECT_EQ(now.free_error_count, before[m].free_error_count);
-    EXPECT_EQ(now.malloc_size, before[m].malloc_size);
-  }
-}
-
-TEST(MemoryStress, SharedModuleBlocksStayIntact) {
-  // Eight threads on one module: counter updates may be lost, so only the
-  // blocks themselves are checked. Every block is released (a leak checker
-  // run of this test sees none left).
-  constexpr uint32_t kShared = 5;
-  std::vector<Tally> tallies(8);
-  std::latch start(static_cast<std::ptrdiff_t>(tallies.size()));
-  std::vector<std::thread> threads;
-  for (uint32_t t = 0; t < tallies.size(); ++t) {
-    threads.emplace_back([t, &tallies, &start] {
-      start.arrive_and_wait();
-      churn(kShared, 2000 + t, tallies[t]);
-    });
-  }
-  for (auto &thread : threads) thread.join();
-  for (uint32_t t = 0; t < tallies.size(); ++t) {
-    SCOPED_TRACE("thread " + std::to_string(t));
-    EXPECT_EQ(tallies[t].null_blocks, 0u);
-    EXPECT_EQ(tallies[t].bad_contents, 0u);
-    EXPECT_EQ(tallies[t].bad_headers, 0u);
-    EXPECT_EQ(tallies[t].releases, tallies[t].allocations);
-  }
-}
-
-// Threads started through the layer release their own start records under
-// module 0 while other threads allocate; each started thread allocates and
-// releases under its own module and reports through its argument.
 struct Job {
-  uint32_t module = 0;
-  Tally tally;
+  uint32_t modules[2];
+  osal_thread_id self = 0;
+  const char *name = nullptr;
 };
 
-void *run_job(void *arg) {
+struct Live {
+  unsigned char *area;
+  uint32_t module;
+  uint32_t size;
+  unsigned char fill;
+};
+
+bool filled(const unsigned char *area, uint32_t size, unsigned char fill) {
+  return std::all_of(area, area + size, [fill](unsigned char b) { return b == fill; });
+}
+
+void churn(const uint32_t (&own)[2]) {
+  std::mt19937 rng(own[0]);
+  osal_malloc_counters model[2] = {g_osal_malloc_data[own[0]], g_osal_malloc_data[own[1]]};
+  std::vector<Live> live;
+  alignas(8) unsigned char untagged[16] = {};
+  for (int step = 0; step <= kSteps; ++step) {
+    // Level 0 is filtered out; levels 1 to 3 print, whatever the device.
+    hdk_debug(own[0], step % 4, "module %u step %d\n", own[0], step);
+    const uint32_t pick = rng() % 2;
+    const unsigned action = step == kSteps ? 4 : rng() % 8;  // the last step releases what is left
+    if (action < 4) {
+      const bool zero = action % 2 == 0;
+      const uint32_t module = rng() % 40 == 0 ? OSAL_MODULE_COUNT : own[pick];
+      const uint32_t size = rng() % 40 == 0 ? UINT32_MAX - 7 * (rng() % 2) : rng() % 300;
+      auto *area = static_cast<unsigned char *>(zero ? osal_malloc_zero_sdk(module, size)
+                                                     : osal_malloc_sdk(module, size));
+      ASSERT_EQ(area != nullptr, size != 0 && size < 300 && module == own[pick]) << size;
+      if (area != nullptr) {
+        uint32_t header[2];
+        std::memcpy(header, area - OSAL_BLOCK_HEADER_SIZE, sizeof header);
+        ASSERT_EQ(header[0], OSAL_BLOCK_TAG(module));
+        ASSERT_EQ(header[1], size);
+        ASSERT_TRUE(!zero || filled(area, size, 0)) << "zeroed block of " << size;
+        // Dirtied, so that reused memory is not zero by luck, and with a
+        // pattern that another thread's block landing on it would break.
+        const auto fill = static_cast<unsigned char>(rng() | 1u);
+        std::memset(area, fill, size);
+        model[pick].malloc_size += size;
+        model[pick].malloc_count += 1;
+        live.push_back({area, module, size, fill});
+      }
+    } else if (action < 7) {
+      for (size_t left = step == kSteps ? live.size() : std::min<size_t>(live.size(), 1); left > 0;
+           --left) {
+        const size_t index = rng() % live.size();
+        const Live block = live[index];
+        live.erase(live.begin() + static_cast<std::ptrdiff_t>(index));
+        ASSERT_TRUE(filled(block.area, block.size, block.fill));
+        // Under the wrong module the error is the caller's, and the block is
+        // freed all the same.
+        const uint32_t by = block.module == own[0] ? 0 : 1;
+        const uint32_t caller = action == 6 ? 1 - by : by;
+        osal_free_sdk(own[caller], block.area);
+        if (caller == by) {
+          model[by].malloc_size -= block.size;
+          model[by].free_count += 1;
+        } else {
+          model[caller].free_error_count += 1;
+        }
+      }
+    } else {
+      // Refused without touching the heap; untagged memory counts an error.
+      const unsigned which = rng() % 3;
+      osal_free_sdk(which == 2 ? OSAL_MODULE_COUNT + 1 : own[pick],
+                    which == 0 ? nullptr : untagged + 8);
+      model[pick].free_error_count += which == 1 ? 1 : 0;
+    }
+    for (uint32_t i = 0; i < 2; ++i) {
+      ASSERT_EQ(std::memcmp(&model[i], &g_osal_malloc_data[own[i]], sizeof model[i]), 0)
+          << "module " << own[i] << ", step " << step;
+    }
+  }
+  EXPECT_TRUE(filled(untagged, sizeof untagged, 0)) << "a refused release writes nothing";
+}
+
+void *run(void *arg) {
   auto *job = static_cast<Job *>(arg);
-  churn(job->module, 3000 + job->module, job->tally);
+  job->self = osal_thread_self();
+  job->name = osal_thread_name();
+  churn(job->modules);
   return nullptr;
 }
 
-TEST(MemoryStress, LayerThreadsChurnTheirOwnModules) {
-  std::vector<osal_malloc_counters> before(OSAL_MODULE_COUNT);
-  for (uint32_t m = 0; m < OSAL_MODULE_COUNT; ++m) before[m] = g_osal_malloc_data[m];
-  std::vector<Job> jobs(OSAL_MODULE_COUNT);
-  std::vector<osal_thread_id> ids;
-  for (uint32_t m = 1; m < OSAL_MODULE_COUNT; ++m) {
-    jobs[m].module = m;
-    const osal_thread_id id = osal_thread_create(0, 0, 0, run_job, &jobs[m]);
-    ASSERT_NE(id, 0u);
-    ids.push_back(id);
+TEST(Stress, EveryThreadMatchesTheModelAndEveryLineArrivesOnce) {
+  chip_test::PrintCapture capture;
+  Job jobs[kThreads];
+  osal_thread_id ids[kThreads];
+  for (uint32_t t = 0; t < kThreads; ++t) {
+    jobs[t].modules[0] = 1 + 2 * t;
+    jobs[t].modules[1] = 2 + 2 * t;
+    ids[t] = osal_thread_create(1, 2, 3, run, &jobs[t]);
+    EXPECT_NE(ids[t], 0u);
   }
-  for (osal_thread_id id : ids) {
-    pthread_t thread;
-    static_assert(sizeof thread == sizeof id);
-    std::memcpy(&thread, &id, sizeof thread);
-    ASSERT_EQ(pthread_join(thread, nullptr), 0);
+  for (uint32_t t = 0; t < kThreads && ids[t] != 0; ++t) {
+    ASSERT_EQ(pthread_join(std::bit_cast<pthread_t>(ids[t]), nullptr), 0);
+    EXPECT_EQ(jobs[t].self, ids[t]);
+    EXPECT_EQ(jobs[t].name, osal_thread_name()) << "one constant for every thread";
   }
-  for (uint32_t m = 1; m < OSAL_MODULE_COUNT; ++m) {
-    SCOPED_TRACE("module " + std::to_string(m));
-    EXPECT_EQ(jobs[m].tally.bad_contents, 0u);
-    EXPECT_EQ(jobs[m].tally.bad_headers, 0u);
-    EXPECT_EQ(g_osal_malloc_data[m].malloc_count - before[m].malloc_count, kRounds);
-    EXPECT_EQ(g_osal_malloc_data[m].free_count - before[m].free_count, kRounds);
-    EXPECT_EQ(g_osal_malloc_data[m].malloc_size, before[m].malloc_size);
+  EXPECT_NE(osal_thread_self(), ids[0]);
+  EXPECT_STREQ(osal_thread_name(), " ");
+
+  std::vector<std::string> expected;
+  for (uint32_t module = 1; module < 2 * kThreads; module += 2) {
+    for (int step = 0; step <= kSteps; ++step) {
+      if (step % 4 != 0) {
+        expected.push_back("module " + std::to_string(module) + " step " + std::to_string(step) +
+                           "\n");
+      }
+    }
   }
+  std::vector<std::string> printed = capture.calls();
+  std::sort(printed.begin(), printed.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(printed, expected);
 }
 
 }  // namespace
