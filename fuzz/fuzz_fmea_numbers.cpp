@@ -64,7 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   FUZZ_CHECK(drv_fmea_get_num_count(text) == list_of(s).size());
   const std::pair<Extract, Numbers> forms[] = {
       {fmea_get_x_nums, hex}, {fmea_get_d_nums, dec}, {drv_fmea_get_nums, list_of(s)}};
-  for (const auto &[extract, expected] : forms) {
+  for (const auto &form : forms) {
+    const Extract extract = form.first;
+    const Numbers &expected = form.second;
     // A small capacity (cut short), then one that holds every number.
     for (const size_t n : {size_t{capacity}, expected.size()}) {
       check_stored(expected, static_cast<uint32_t>(n),
