@@ -166,29 +166,14 @@ void check_formatting(fuzz::Input &in) {
 
 // ---- Log output ---------------------------------------------------------------
 
-// What the print and output functions were handed, and the contexts.
-std::vector<std::string> g_printed;
+// The contexts the output function was handed, one per line.
 std::vector<const void *> g_contexts;
-
-// The library passes each text through as ("%s", text).
-void keep(const char *format, va_list args) {
-  FUZZ_CHECK(std::strcmp(format, "%s") == 0);
-  g_printed.emplace_back(va_arg(args, const char *));
-}
-
-int capture_print(const char *format, ...) {
-  va_list args;
-  va_start(args, format);
-  keep(format, args);
-  va_end(args);
-  return 0;
-}
 
 int capture_output(FILE *context, const char *format, ...) {
   g_contexts.push_back(context);
   va_list args;
   va_start(args, format);
-  keep(format, args);
+  fuzz::keep_printed(format, args);
   va_end(args);
   return 0;
 }
@@ -212,24 +197,24 @@ void check_log(fuzz::Input &in) {
 
   // Printed whole when a low bit of the level is set and it fits in 512
   // characters; otherwise nothing at all.
-  g_printed.clear();
-  g_hdk_printf_func = printing ? capture_print : nullptr;
+  fuzz::printed.clear();
+  g_hdk_printf_func = printing ? fuzz::keeping_print : nullptr;
   hdk_debug(dev, level, "\r\n%s(%u, 0x%x) error code 0x%x.", text_block.get(), dev, dev, level);
   const std::string message = "\r\n" + text + "(" + std::to_string(dev) + ", 0x" + hex(dev) +
                               ") error code 0x" + hex(level) + ".";
   const bool shown = (level & 3u) != 0 && printing && message.size() <= 512;
-  FUZZ_CHECK(g_printed == (shown ? std::vector<std::string>{message} : std::vector<std::string>{}));
+  FUZZ_CHECK(fuzz::printed == (shown ? std::vector<std::string>{message} : std::vector<std::string>{}));
 
   // "[name dev=N] " and the message, 511 characters at most, or nothing.
-  g_printed.clear();
+  fuzz::printed.clear();
   g_contexts.clear();
   hdk_log_to_file(dev, reinterpret_cast<FILE *>(&g_contexts), capture_output, name, "%s",
                   text_block.get());
   const std::string line = "[" + std::string(name != nullptr ? name : "(null)") +
                            " dev=" + std::to_string(dev) + "] " + text;
   const bool written = line.size() <= 511;
-  FUZZ_CHECK(g_printed == (written ? std::vector<std::string>{line} : std::vector<std::string>{}));
-  FUZZ_CHECK(g_contexts == std::vector<const void *>(g_printed.size(), &g_contexts));
+  FUZZ_CHECK(fuzz::printed == (written ? std::vector<std::string>{line} : std::vector<std::string>{}));
+  FUZZ_CHECK(g_contexts == std::vector<const void *>(fuzz::printed.size(), &g_contexts));
 
   const char *cut = hdk_file_name_cut(text_block.get());
   const size_t slash = text.find_last_of("/\\");

@@ -48,7 +48,6 @@ std::vector<Access> g_log;
 int32_t g_statuses[2];  // of the first two accesses of a call; later ones succeed
 size_t g_accesses;
 uint32_t g_resolutions;
-std::vector<std::string> g_messages;
 
 uint32_t register_word(uint32_t width, uint32_t addr) {
   return (addr * 0x9E3779B1u + width) & (width == 16 ? 0xFFFFu : 0xFFFFFFFFu);
@@ -70,16 +69,6 @@ template <typename Word, typename Addr>
 int32_t rec_write(uint32_t dev, Addr addr, Word value) {
   g_log.push_back({true, 8 * sizeof(Word), dev, addr, value});
   return next_status();
-}
-
-// Keeps every message; the library hands each one over as ("%s", text).
-int capture_print(const char *format, ...) {
-  va_list args;
-  va_start(args, format);
-  FUZZ_CHECK(std::strcmp(format, "%s") == 0);
-  g_messages.emplace_back(va_arg(args, const char *));
-  va_end(args);
-  return 0;
 }
 
 constexpr uint32_t kDev = 3;      // the device the table is registered for
@@ -329,7 +318,7 @@ Call fuzzed_call(fuzz::Input &in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzz::Input in(data, size);
-  g_hdk_printf_func = (in.u8() & 0x0Fu) == 0 ? nullptr : capture_print;
+  g_hdk_printf_func = (in.u8() & 0x0Fu) == 0 ? nullptr : fuzz::keeping_print;
   build_table(in);
   static const int32_t kStatuses[] = {0, 0, 0, 0, 0, 1, 2, 0x100};
   for (int i = 0; i < 16 && in.remaining() > 0; ++i) {
@@ -340,7 +329,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     g_accesses = 0;
     g_resolutions = 0;
     g_log.clear();
-    g_messages.clear();
+    fuzz::printed.clear();
     // The caller's word (16 bits for hdk_read_reg16_field), before the call.
     uint32_t word = (c.op == Op::kRead16 ? 0u : 0x5EED0000u) | (c.value & 0xFFFFu);
     const Expected e = expect(c, word);
@@ -349,7 +338,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FUZZ_CHECK(g_log == e.log);
     FUZZ_CHECK(word == e.stored.value_or(before));
     const bool printed = g_hdk_printf_func != nullptr && !e.message.empty();
-    FUZZ_CHECK(g_messages == (printed ? std::vector{e.message} : std::vector<std::string>{}));
+    FUZZ_CHECK(fuzz::printed == (printed ? std::vector{e.message} : std::vector<std::string>{}));
     FUZZ_CHECK(g_resolutions == (c.dev == kDev || c.dev == kFarChip ? 1u : 0u));
   }
   g_hdk_chip_reg[kChip] = nullptr;  // the resolvers stay: every input sets the same ones

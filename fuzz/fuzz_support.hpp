@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 // A broken invariant is a finding: report where and abort, so that libFuzzer
 // saves the input and the replay test fails.
@@ -136,6 +137,24 @@ inline int quiet_print(const char *format, ...) {
 #endif
   va_end(args);
   return length;
+}
+
+// The texts the library printed, in order. The library hands each message
+// to the print function (and each line to an output function) as
+// ("%s", text); anything else is a finding.
+inline std::vector<std::string> printed;
+
+inline void keep_printed(const char *format, va_list args) {
+  FUZZ_CHECK(std::strcmp(format, "%s") == 0);
+  printed.emplace_back(va_arg(args, const char *));
+}
+
+inline int keeping_print(const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  keep_printed(format, args);
+  va_end(args);
+  return 0;
 }
 
 }  // namespace fuzz
