@@ -55,6 +55,7 @@ TEST_F(Reg, ResolversAndRegistrationOrder) {
   hdk_register_reg_chip_id(7, &resolve);
   hdk_register_reg_chip_id(5, &resolve);
   hdk_register_reg_chip_id(HDK_MAX_DEV_NUM, &resolve);  // ignored
+  EXPECT_EQ(hdk_get_reg_chip_id(HDK_MAX_DEV_NUM), HDK_MAX_DEV_NUM);
   const hdk_reg_module *module = nullptr;
   const hdk_reg_inst *inst = nullptr;
   const hdk_reg_info *reg = nullptr;
@@ -79,6 +80,8 @@ TEST_F(Reg, ResolversAndRegistrationOrder) {
   }
   EXPECT_EQ(capture.calls(), Lines{"\r\nf(7, 0, 0x0, 0) error code 0x2."});
 }
+
+uint32_t g_image[4] = {};
 
 int32_t check(const char *name, uint32_t inst, uint32_t reg_id, uint32_t elem) {
   return hdk_para_chk_and_get_module(name, kDev, inst, reg_id, elem, nullptr, nullptr, nullptr);
@@ -108,7 +111,7 @@ TEST_F(Reg, RefusalsAndTheirExactMessages) {
       {[] { return hdk_access_reg_field(kDev, 0, 9, 0, nullptr, nullptr, 0); },
        "\r\nhdk_access_reg_field(3, 0, 0x9, 0) error code 0x8."},
       {[] { return hdk_read_reg32_field(kDev, 0, 0, 0, nullptr); }, ""},
-      {[] { return hdk_access_reg_field(kDev, 0, 2, 0, nullptr, nullptr, 0); }, ""},
+      {[] { return hdk_access_reg_field(kDev, 0, 2, 0, g_image, nullptr, 0); }, ""},
   };
   for (const auto &[call, message] : refusals) {
     chip_test::PrintCapture capture;
