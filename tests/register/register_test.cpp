@@ -33,7 +33,7 @@ const hdk_reg_info kRegs[] = {HDK_REG_INFO(0x10, 4, 28, 4, 4, 4, HDK_REG_BIT_IND
 const hdk_reg_inst kInst = {0x100, 0, 0, 5, kRegs};
 const hdk_reg_module kModule = {0, 1, &kInst, 0, 0};
 
-class Reg : public ::testing::Test {
+class Registry : public ::testing::Test {
  protected:
   void SetUp() override {
     chip_sim_reset();
@@ -51,7 +51,7 @@ class Reg : public ::testing::Test {
 // number or chip id of 320 or more and a null table are refused, storing
 // nothing; a later table replaces the earlier one. Without a table, look-up
 // and check refuse silently.
-TEST_F(Reg, ResolversAndRegistrationOrder) {
+TEST_F(Registry, ResolversAndRegistrationOrder) {
   hdk_register_reg_chip_id(7, &resolve);
   hdk_register_reg_chip_id(5, &resolve);
   hdk_register_reg_chip_id(HDK_MAX_DEV_NUM, &resolve);  // ignored
@@ -91,7 +91,7 @@ int32_t check(const char *name, uint32_t inst, uint32_t reg_id, uint32_t elem) {
 // touches no register. The parameter check reports the first failing index
 // (every later one is bad too); the field functions check the width before
 // the pointer and the value before any access.
-TEST_F(Reg, RefusalsAndTheirExactMessages) {
+TEST_F(Registry, RefusalsAndTheirExactMessages) {
   const std::pair<int32_t (*)(), const char *> refusals[] = {
       {[] { return check("chk", 1, 0xFFC00009, 9); }, "\r\nchk(3, 1, 0xffc00009, 9) error code 0x2."},
       {[] { return check("chk", 1, 0x9, 9); }, "\r\nchk(3, 1, 0x9, 9) error code 0x4."},
@@ -123,7 +123,7 @@ TEST_F(Reg, RefusalsAndTheirExactMessages) {
 
 // Images are most significant word first: bits 20-59 lie in words 3 and 2.
 // Where the heap can be counted, no success path allocates.
-TEST_F(Reg, SuccessPathsAllocateNothing) {
+TEST_F(Registry, SuccessPathsAllocateNothing) {
   uint32_t value = 0;
   uint32_t word = 0;
   uint16_t half = 0;
