@@ -1,7 +1,7 @@
-// The trace codec's one printed message and the largest aligner period.
-// Everything else (the classification, the frame layout and CRC-7 with its
-// worked example, the round trip at every rotation, the text capacity,
-// in-place alignment and the other refusals) is checked against a reference
+// The trace codec's one printed message and the largest aligner period. The
+// rest (classification, frame layout, CRC-7 with the worked example of 15
+// spaces giving 0xC8, transmit patterns of 16- and 64-byte frames, a text
+// capacity of 63, rotations and refusals) is checked against a reference
 // model by the fuzz target j0j1, whose replay test runs in every build.
 #include <chip_util/j0j1.h>
 #include <gtest/gtest.h>
@@ -16,10 +16,10 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Only an unknown length is reported: on standard output with printf, never
-// through the print function the driver registered, with no line end, and
-// before the pointers are checked. Null pointers with a known length refuse
-// silently. No refusal writes into the pattern.
+// Only an unknown length is reported: on standard output, not through the
+// registered print function, with no line end, before the pointers are
+// checked. Null pointers with a known length refuse silently. No refusal
+// writes into the pattern.
 TEST(Assemble, OnlyAnUnknownLengthIsPrinted) {
   const Bytes frame(64, 0x41);
   Bytes pattern(64, 0xA5);
@@ -27,16 +27,12 @@ TEST(Assemble, OnlyAnUnknownLengthIsPrinted) {
   std::fflush(stdout);
   testing::internal::CaptureStdout();
   EXPECT_EQ(drv_assemble_j0j1_msg(63, frame.data(), pattern.data()), -1);
-  EXPECT_EQ(drv_assemble_j0j1_msg(0xFFFFFFFFu, frame.data(), pattern.data()), -1);
-  EXPECT_EQ(drv_assemble_j0j1_msg(17, nullptr, nullptr), -1);
-  for (uint32_t known : {0u, 1u, 16u, 64u}) {
-    EXPECT_EQ(drv_assemble_j0j1_msg(known, frame.data(), nullptr), -1) << known;
-    EXPECT_EQ(drv_assemble_j0j1_msg(known, nullptr, known == 0 ? nullptr : pattern.data()), -1);
-  }
+  EXPECT_EQ(drv_assemble_j0j1_msg(0xFFFFFFFFu, nullptr, nullptr), -1);
+  EXPECT_EQ(drv_assemble_j0j1_msg(0, frame.data(), nullptr), -1);
+  EXPECT_EQ(drv_assemble_j0j1_msg(16, nullptr, pattern.data()), -1);
   std::fflush(stdout);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "length out range. length:63length out range. length:4294967295"
-            "length out range. length:17");
+            "length out range. length:63length out range. length:4294967295");
   EXPECT_TRUE(registered.calls().empty());
   EXPECT_EQ(pattern, Bytes(64, 0xA5));
 }
