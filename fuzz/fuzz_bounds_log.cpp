@@ -79,7 +79,8 @@ void check_bounds(uint8_t op, fuzz::Input &in) {
   } else if (op == 2) {
     // The source ends at its NUL, or (unterminated) after exactly `count`
     // bytes when that comes first: it may be read that far and no further.
-    const auto src = source(text, (options & 1u) != 0 ? text.size() + 1 : std::min(text.size() + 1, count));
+    const auto src =
+        source(text, (options & 1u) != 0 ? text.size() + 1 : std::min(text.size() + 1, count));
     rc = strncpy_s(dest.data(), capacity, src.get(), count);
     // Without room for the copy and its terminator only dest[0] is cleared.
     const size_t length = std::min(text.size(), count);
@@ -94,9 +95,12 @@ void check_bounds(uint8_t op, fuzz::Input &in) {
     // text there, terminated, with -1.
     const std::string formatted = text + "|" + std::to_string(number);
     const auto length = static_cast<int>(formatted.size());
-    const size_t max_count = op == 3 ? capacity - 1 : (options & 3u) != 0 && usable ? capacity - 1 : count;
-    rc = op == 3 ? sprintf_s(dest.data(), capacity, "%s|%u", text.c_str(), number)
-                 : call_vsnprintf_s(dest.data(), capacity, max_count, "%s|%u", text.c_str(), number);
+    const size_t max_count = op == 3                         ? capacity - 1
+                             : (options & 3u) != 0 && usable ? capacity - 1
+                                                             : count;
+    rc = op == 3
+             ? sprintf_s(dest.data(), capacity, "%s|%u", text.c_str(), number)
+             : call_vsnprintf_s(dest.data(), capacity, max_count, "%s|%u", text.c_str(), number);
     const bool cut = formatted.size() > max_count;
     put(max_count >= capacity ? std::string(1, '\0') : formatted.substr(0, max_count) + '\0');
     if (op == 3 && cut) put(std::string(1, '\0'));
@@ -156,10 +160,6 @@ void check_log(fuzz::Input &in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzz::Input in{data, size};
   const uint8_t op = in.u8() % 6u;
-  if (op < 5) {
-    check_bounds(op, in);
-  } else {
-    check_log(in);
-  }
+  op < 5 ? check_bounds(op, in) : check_log(in);
   return 0;
 }

@@ -46,8 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
 
   using Extract = uint32_t (*)(const char *, uint32_t *, uint32_t);
-  const std::pair<Extract, Numbers> forms[] = {
-      {fmea_get_x_nums, numbers_of(s, 16)}, {fmea_get_d_nums, numbers_of(s, 10)}, {drv_fmea_get_nums, list_of(s)}};
+  const std::pair<Extract, Numbers> forms[] = {{fmea_get_x_nums, numbers_of(s, 16)},
+                                               {fmea_get_d_nums, numbers_of(s, 10)},
+                                               {drv_fmea_get_nums, list_of(s)}};
   FUZZ_CHECK(drv_fmea_get_x_num_count(text) == forms[0].second.size() &&
              drv_fmea_get_d_num_count(text) == forms[1].second.size() &&
              drv_fmea_get_num_count(text) == forms[2].second.size());

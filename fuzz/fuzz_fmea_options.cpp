@@ -20,7 +20,9 @@ using namespace fuzz::fmea_ref;
 constexpr uint32_t kMark = 0xA5A5A5A5u;
 constexpr drv_fmea_opt kMarked = {kMark, kMark, kMark, kMark, kMark};
 
-bool same(const drv_fmea_opt &a, const drv_fmea_opt &b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool same(const drv_fmea_opt &a, const drv_fmea_opt &b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 // The key's value in t (which begins at its keyword): the key's first
 // occurrence, one separator, then a number, the separator before t's first
@@ -28,11 +30,14 @@ bool same(const drv_fmea_opt &a, const drv_fmea_opt &b) { return std::memcmp(&a,
 // counts only where it does not continue a word.
 std::optional<uint32_t> parameter(const std::string &t, const std::string &key) {
   bool tail = false;
-  for (const std::string k : kKeys) tail |= !key.empty() && k.size() > key.size() && k.ends_with(key);
+  for (const std::string k : kKeys)
+    tail |= !key.empty() && k.size() > key.size() && k.ends_with(key);
   size_t at = t.find(key);
-  while (tail && at != std::string::npos && at > 0 && (std::isalnum(t[at - 1] & 0xFF) || t[at - 1] == '_'))
+  while (tail && at != std::string::npos && at > 0 &&
+         (std::isalnum(t[at - 1] & 0xFF) || t[at - 1] == '_'))
     at = t.find(key, at + 1);
-  if (at == std::string::npos || t.find(']') == std::string::npos || t.find(']') <= at + key.size() + 1)
+  if (at == std::string::npos || t.find(']') == std::string::npos ||
+      t.find(']') <= at + key.size() + 1)
     return std::nullopt;
   return number_at(t, at + key.size() + 1);
 }
@@ -83,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     drv_fmea_opt one = kMarked;
     FUZZ_CHECK(drv_fmea_parse_opt(command, type, &one) == 1 &&
                same(one, present ? record(s, at, 0) : drv_fmea_opt{}));
-    FUZZ_CHECK(same(stored, present ? record(s, at, kMark) : kMarked));
+    FUZZ_CHECK(drv_fmea_get_opt(set, type, &set[type - 1]) == 1 &&  // onto itself: in place
+               same(stored, present ? record(s, at, kMark) : kMarked));
     FUZZ_CHECK(drv_fmea_get_opt(set, type, &one) == 1 && same(one, stored));
     FUZZ_CHECK(!drv_fmea_get_opt(nullptr, type, &one) && !drv_fmea_get_opt(set, type, nullptr) &&
                !drv_fmea_parse_opt(command, type, nullptr) && same(one, stored));
@@ -92,7 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   FUZZ_CHECK(found == keywords && drv_fmea_parse_opt_set(command, nullptr) == 0);
   for (const int32_t type : {INT32_MIN, 0, 9}) {
     drv_fmea_opt one = kMarked;
-    FUZZ_CHECK(!drv_fmea_parse_opt(command, type, &one) && same(one, {0, kMark, kMark, kMark, kMark}));
+    FUZZ_CHECK(!drv_fmea_parse_opt(command, type, &one) &&
+               same(one, {0, kMark, kMark, kMark, kMark}));
   }
 
   // The drawn key read from the command's start, as if it began at a
@@ -105,12 +112,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   FUZZ_CHECK(field == parameter(s, key).value_or(kMark));
   check_opt_string(command, s, key_block.data());
   drv_fmea_opt one = kMarked;
-  FUZZ_CHECK(!drv_fmea_parse_cmd(command, nullptr, &one) && !drv_fmea_parse_cmd(command, "", nullptr) &&
-             same(one, kMarked) && drv_fmea_get_opt_string(command, nullptr) == nullptr);
+  FUZZ_CHECK(!drv_fmea_parse_cmd(command, nullptr, &one) &&
+             !drv_fmea_parse_cmd(command, "", nullptr) && same(one, kMarked) &&
+             drv_fmea_get_opt_string(command, nullptr) == nullptr);
 
   check_opt_string(command, s, "dfx");
   const Numbers list = list_of(opt_string(s, "dfx").value_or(""));
   FUZZ_CHECK(drv_fmea_parse_dfx_num(command) == list.size());
-  check_stored(list, capacity, [&](uint32_t *a, uint32_t n) { return drv_fmea_parse_dfx(command, n, a); });
+  check_stored(list, capacity,
+               [&](uint32_t *a, uint32_t n) { return drv_fmea_parse_dfx(command, n, a); });
   return 0;
 }

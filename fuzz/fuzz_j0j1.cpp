@@ -176,7 +176,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
              drv_encode_j0j1_tx_msg(16, nullptr, out.data()) == -1 &&
              drv_encode_j0j1_tx_msg(64, raw.data(), nullptr) == -1);
   FUZZ_CHECK(length == 0xEEu && out == Bytes(kN, 0xEE));
-  FUZZ_CHECK(drv_assemble_j0j1_msg(1, Bytes{raw[0]}.data(), out.data()) == 0 && out == Bytes(kN, raw[0]));
+  FUZZ_CHECK(drv_assemble_j0j1_msg(1, Bytes{raw[0]}.data(), out.data()) == 0 &&
+             out == Bytes(kN, raw[0]));
   FUZZ_CHECK(drv_assemble_j0j1_msg(0, nullptr, out.data()) == 0 && out == Bytes(kN, 0));
   return 0;
 }

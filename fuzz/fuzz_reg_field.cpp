@@ -77,8 +77,8 @@ struct Expected {
 // The first rule that applies decides.
 Expected expect(const Call &c, uint32_t word) {
   char head[96];  // every refusal message begins so
-  std::snprintf(head, sizeof head, "\r\n%s(%u, %u, 0x%x, %u", kNames[c.op], c.dev, c.inst,
-                c.reg_id, c.elem);
+  std::snprintf(head, sizeof head, "\r\n%s(%u, %u, 0x%x, %u", kNames[c.op], c.dev, c.inst, c.reg_id,
+                c.elem);
   const auto refused = [&head](const std::string &tail) {
     return Expected{-1, {}, {}, tail.empty() ? "" : head + tail};
   };
@@ -102,7 +102,8 @@ Expected expect(const Call &c, uint32_t word) {
   const uint32_t step = r.stride * c.elem;
   const uint32_t position = bit_step ? (r.start + step) & wrap : r.start;
   const uint32_t start = bit_step ? position % width : r.start;
-  const uint32_t addr = (r.base + r.offset + (bit_step ? position / width * width / 8 : step)) & wrap;
+  const uint32_t addr =
+      (r.base + r.offset + (bit_step ? position / width * width / 8 : step)) & wrap;
   const uint32_t whole_addr = (r.base + r.offset + step) & wrap;
   const bool fits = start < width && r.bits <= width - start;
   const bool inside = fits && !(bit_step && r.start + int64_t{int32_t(r.stride)} * c.elem < 0);
@@ -146,12 +147,12 @@ int32_t run(const Call &c, uint32_t *word) {
   uint32_t *const out = c.null_pointer ? nullptr : word;
   uint16_t half = static_cast<uint16_t>(*word);
   const uint32_t d = c.dev, i = c.inst, id = c.reg_id, e = c.elem;
-  const int32_t result =
-      c.op == kRead32    ? hdk_read_reg32_field(d, i, id, e, out)
-      : c.op == kWrite32 ? hdk_write_reg32_field(d, i, id, e, c.value)
-      : c.op == kSet32   ? hdk_set_reg_field32(d, i, id, e, out, c.value)
-      : c.op == kRead16  ? hdk_read_reg16_field(d, i, id, e, out != nullptr ? &half : nullptr)
-                         : hdk_write_reg16_field(d, i, id, e, static_cast<uint16_t>(c.value));
+  const int32_t result = c.op == kRead32    ? hdk_read_reg32_field(d, i, id, e, out)
+                         : c.op == kWrite32 ? hdk_write_reg32_field(d, i, id, e, c.value)
+                         : c.op == kSet32   ? hdk_set_reg_field32(d, i, id, e, out, c.value)
+                         : c.op == kRead16
+                             ? hdk_read_reg16_field(d, i, id, e, out != nullptr ? &half : nullptr)
+                             : hdk_write_reg16_field(d, i, id, e, static_cast<uint16_t>(c.value));
   if (c.op == kRead16) *word = half;
   return result;
 }
@@ -159,24 +160,28 @@ int32_t run(const Call &c, uint32_t *word) {
 // Mostly a register of the width of one of the two families, with a field
 // that lies inside it at element 0; sometimes anything.
 void draw_table(fuzz::Input &in) {
+  Record &r = g_r;
   const uint8_t shape = in.u8();
-  const uint32_t bytes = (shape & 0xC0u) == 0 ? in.u8() % 9u : (shape & 0x80u) != 0 ? 4 : 2;
-  const bool fits = (shape & 0x07u) != 0 && bytes != 0;
-  const uint32_t bits = fits ? 1u + in.below(8u * bytes) : in.u8() % 40u;
-  const uint32_t start = fits ? in.below(8u * bytes - bits + 1u) : in.u8() % 40u;
+  r.reg_bytes = (shape & 0xC0u) == 0 ? in.u8() % 9u : (shape & 0x80u) != 0 ? 4 : 2;
+  const bool fits = (shape & 0x07u) != 0 && r.reg_bytes != 0;
+  r.bits = fits ? 1u + in.below(8u * r.reg_bytes) : in.u8() % 40u;
+  r.start = fits ? in.below(8u * r.reg_bytes - r.bits + 1u) : in.u8() % 40u;
   const uint8_t type = in.u8();
-  const uint8_t stride = in.u8();
+  r.flags = HDK_REG_ACCESS_TYPE(type < 0xA0 ? 0u : type < 0xC0 ? 7u : type < 0xE0 ? 8u : type);
+  if ((shape & 0x08u) != 0) r.flags |= HDK_REG_BIT_INDEXED;
+  if ((shape & 0x07u) == 0x07u) r.flags |= HDK_REG_WHOLE;
+  const uint8_t stride = in.u8();  // 25 bits, signed
+  r.stride =
+      stride < 0xC0 ? stride % 80u - 40u : static_cast<uint32_t>(int32_t(in.u32() << 7) >> 7);
   const uint8_t elems = in.u8();
-  g_r = {in.u16() % 0x2000u, bytes, start, bits,
-         (shape & 0x30u) == 0x30u ? 0u : elems < 0xF8 ? 1u + elems % 12u : in.u32() % 0x400000u,
-         stride < 0xC0 ? stride % 80u - 40u : static_cast<uint32_t>(int32_t(in.u32() << 7) >> 7),
-         ((shape & 0x08u) != 0 ? HDK_REG_BIT_INDEXED : 0u) | ((shape & 0x07u) == 0x07u ? HDK_REG_WHOLE : 0u) |
-             HDK_REG_ACCESS_TYPE(type < 0xA0 ? 0u : type < 0xC0 ? 7u : type < 0xE0 ? 8u : type),
-         0};
+  r.elem_num = (shape & 0x30u) == 0x30u ? 0u
+               : elems < 0xF8           ? 1u + elems % 12u
+                                        : in.u32() % 0x400000u;
+  r.offset = in.u16() % 0x2000u;
   static const uint32_t kBases[] = {0x0u, 0x1000u, 0xFFF0u, 0xFFFFFFF0u, 0x10004u, 0x7FFFFFF8u};
   const uint8_t base = in.u8();
-  g_inst.base_addr = g_r.base = base < 0xC0 ? kBases[base % 6] : in.u32();
-  g_info = HDK_REG_INFO(g_r.offset, bytes, start, bits, g_r.elem_num, g_r.stride, g_r.flags);
+  g_inst.base_addr = r.base = base < 0xC0 ? kBases[base % 6] : in.u32();
+  g_info = HDK_REG_INFO(r.offset, r.reg_bytes, r.start, r.bits, r.elem_num, r.stride, r.flags);
   // The access functions, less those the input leaves out, or none at all.
   const uint8_t missing = in.u8();
   g_ops = {(missing & 1u) != 0 ? nullptr : log_read<uint16_t, uint16_t>,

@@ -16,11 +16,11 @@
 
 // A broken invariant is a finding: report where and abort, so that libFuzzer
 // saves the input and the replay test fails.
-#define FUZZ_CHECK(condition)                                                                  \
-  ((condition) ? void()                                                                        \
-               : (std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__,    \
-                               #condition),                                                    \
-                  std::abort()))
+#define FUZZ_CHECK(condition)                                                                    \
+  ((condition)                                                                                   \
+       ? void()                                                                                  \
+       : (std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #condition), \
+          std::abort()))
 
 namespace fuzz {
 

@@ -91,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const uint32_t start = record.field >> 18;
 
   const uint8_t pick = in.u8();
-  const uint32_t elem = (pick & 0x80u) != 0 ? in.u32() % (elem_num + 2u)
-                                            : (elem_num != 0 ? in.below(elem_num) : 0u);
+  const uint32_t elem =
+      (pick & 0x80u) != 0 ? in.u32() % (elem_num + 2u) : (elem_num != 0 ? in.below(elem_num) : 0u);
   const uint32_t reg_id = (pick & 0x40u) != 0 ? in.u32() : HDK_REG_ID(0, 0);
   const uint32_t inst = (pick & 0x20u) != 0 ? in.u8() % 3u : 0u;
   const bool read = (pick & 0x10u) == 0;
@@ -109,8 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   Words field = random_words(whole ? image.size() : words_for(bits), whole ? 0 : bits);
   Words image_after = image;
   Words field_after = field;
-  const int32_t result = hdk_access_reg_field(0, inst, reg_id, elem, null_image ? nullptr : image.data(),
-                                              field.data(), direction);
+  const int32_t result = hdk_access_reg_field(
+      0, inst, reg_id, elem, null_image ? nullptr : image.data(), field.data(), direction);
   g_hdk_chip_reg[0] = nullptr;
   if (done && whole) {
     std::memcpy(read ? field_after.data() : image_after.data(),
@@ -131,8 +131,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   Words got_after = got;
   const Words value = random_words(words_for(bits), bits);
   uint32_t *const image_block = (direct & 1u) != 0 ? nullptr : image.data();
-  hdk_get_field_info(at, bits, reg_bits / 8, image_block, (direct & 2u) != 0 ? nullptr : got.data());
-  hdk_set_field_info(at, bits, reg_bits / 8, image_block, (direct & 2u) != 0 ? nullptr : value.data());
+  hdk_get_field_info(at, bits, reg_bits / 8, image_block,
+                     (direct & 2u) != 0 ? nullptr : got.data());
+  hdk_set_field_info(at, bits, reg_bits / 8, image_block,
+                     (direct & 2u) != 0 ? nullptr : value.data());
   if (moves) {
     got_after = read_bits(image_after, at, bits);
     write_bits(image_after, at, bits, value);

@@ -28,7 +28,8 @@ int main(int argc, char **argv) {
   for (int i = 2; i < argc; ++i) {
     std::ifstream in(argv[i], std::ios::binary);
     if (!in) return std::fprintf(stderr, "cannot read %s\n", argv[i]), 1;
-    run(replayed.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    run(replayed.emplace_back(std::istreambuf_iterator<char>(in),
+                              std::istreambuf_iterator<char>()));
   }
   const unsigned long draws = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 0;
   std::mt19937 rng(20261206u);
