@@ -1,6 +1,7 @@
-// A plain reference model of the FMEA number and option rules, written from
-// their description rather than from the parser, and the command texts that
-// the two FMEA fuzz targets spell from their input bytes.
+// A plain reference model of the FMEA number rules, written from their
+// description rather than from the parser, the check of an extraction into
+// an array, and the command texts that the two FMEA fuzz targets spell from
+// their input bytes.
 #pragma once
 
 #include <chip_util/fmea.h>
@@ -8,21 +9,19 @@
 #include <cctype>
 #include <iterator>
 #include <optional>
-#include <vector>
 
 #include "fuzz_support.hpp"
 
 namespace fuzz::fmea_ref {
 
 using Numbers = std::vector<uint32_t>;
-constexpr size_t npos = std::string::npos;
 
 // The value of a digit of `base` (10 or 16, either case); -1 for any other
 // character.
 inline int digit(char c, int base) {
-  static const char kDigits[] = "0123456789abcdef0123456789ABCDEF";
-  const char *at = c == '\0' ? nullptr : std::strchr(kDigits, c);
-  return at == nullptr || (at - kDigits) % 16 >= base ? -1 : static_cast<int>((at - kDigits) % 16);
+  const int u = c & 0xFF;
+  const int value = std::isdigit(u) ? u - '0' : std::isxdigit(u) ? (u | 0x20) - 'a' + 10 : -1;
+  return value < base ? value : -1;
 }
 
 // The run of digits from s[i], its value wrapped modulo 2^32.
@@ -34,8 +33,7 @@ inline uint32_t run(const std::string &s, size_t i, int base) {
 
 // 0, x or X, then a hexadecimal digit, at s[i].
 inline bool hex_at(const std::string &s, size_t i) {
-  return i + 2 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X') &&
-         digit(s[i + 2], 16) >= 0;
+  return i + 2 < s.size() && s[i] == '0' && (s[i + 1] | 0x20) == 'x' && digit(s[i + 2], 16) >= 0;
 }
 
 // The number at the very start of s.substr(i): hexadecimal first, then
@@ -52,7 +50,7 @@ inline Numbers numbers_of(const std::string &s, int base) {
   Numbers out;
   for (size_t i = 0; i < s.size(); ++i) {
     if (base == 16 ? hex_at(s, i) : digit(s[i], 10) >= 0 && (i == 0 || digit(s[i - 1], 10) < 0))
-      out.push_back(base == 16 ? run(s, i + 2, 16) : run(s, i, 10));
+      out.push_back(run(s, base == 16 ? i + 2 : i, base));
   }
   return out;
 }
@@ -62,73 +60,21 @@ inline Numbers list_of(const std::string &s) {
   return numbers_of(s, 16).empty() ? numbers_of(s, 10) : numbers_of(s, 16);
 }
 
-inline const char *const kKeys[] = {"addr", "mask", "val", "cmp_val"};  // in field order
-
-// The key's first occurrence in t. A key that is a proper tail of another
-// key ("val" of "cmp_val") counts only where it does not continue a word.
-inline size_t find_key(const std::string &t, const std::string &key) {
-  bool tail = false;
-  for (const std::string k : kKeys)
-    tail |= !key.empty() && k.size() > key.size() && k.ends_with(key);
-  size_t at = t.find(key);
-  while (tail && at != npos && at > 0 &&
-         (std::isalnum(static_cast<unsigned char>(t[at - 1])) || t[at - 1] == '_'))
-    at = t.find(key, at + 1);
-  return at;
-}
-
-// The key's value in t (which begins at its keyword): one separator after
-// the key, then a number, the separator before t's first ']'.
-inline std::optional<uint32_t> parameter(const std::string &t, const std::string &key) {
-  const size_t at = find_key(t, key);
-  const size_t bracket = t.find(']');
-  const size_t number = at + key.size() + 1;  // past one separator
-  if (at == npos || bracket == npos || bracket <= number) return std::nullopt;
-  return number_at(t, number);
-}
-
-// The record `keyword` gives from `out`: unchanged when the keyword is
-// absent; otherwise valid 1 and the value of each key that has one.
-inline drv_fmea_opt parse_keyword(const std::string &s, const std::string &keyword,
-                                  drv_fmea_opt out, bool &found) {
-  const size_t at = s.find(keyword);
-  found = at != npos;
-  if (!found) return out;
-  out.valid = 1;
-  uint32_t *const fields[] = {&out.addr, &out.mask, &out.val, &out.cmp_val};
-  for (size_t k = 0; k < 4; ++k)
-    *fields[k] = parameter(s.substr(at), kKeys[k]).value_or(*fields[k]);
-  return out;
-}
-
-// From the key's first occurrence through the first ']' after it; nothing
-// when either is missing or the ']' is the key's own first character.
-inline std::optional<std::string> opt_string(const std::string &s, const std::string &key) {
-  const size_t at = s.find(key);
-  const size_t bracket = at == npos ? at : s.find(']', at);
-  if (bracket == npos || bracket == at) return std::nullopt;
-  return s.substr(at, bracket - at + 1);
-}
-
-inline bool same(const drv_fmea_opt &a, const drv_fmea_opt &b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-// Runs store(array, capacity) on a guarded array: it must store the first
-// min(count, capacity) expected numbers and nothing else, and nothing at
-// all into a null array.
+// Runs store(array, capacity) on an array with four canary entries past the
+// capacity: it must store the first min(count, capacity) expected numbers
+// and nothing else, and nothing at all into a null array.
 template <typename Store>
 void check_stored(const Numbers &expected, uint32_t capacity, Store store) {
-  constexpr uint32_t kUnset = 0xC0FFEE11u;
-  fuzz::Guarded<uint32_t> array(capacity, kUnset, 0x5AFE5AFEu);
-  const uint32_t stored = store(array.data(), capacity);
-  FUZZ_CHECK(stored == std::min<size_t>(expected.size(), capacity));
-  for (uint32_t i = 0; i < capacity; ++i)
-    FUZZ_CHECK(array[i] == (i < stored ? expected[i] : kUnset));
-  FUZZ_CHECK(array.intact() && store(nullptr, capacity) == 0);
+  Numbers array(capacity + 4u, 0xC0FFEE11u);
+  Numbers want(expected.begin(), expected.begin() + std::min<size_t>(expected.size(), capacity));
+  FUZZ_CHECK(store(array.data(), capacity) == want.size() && store(nullptr, capacity) == 0);
+  want.resize(capacity + 4u, 0xC0FFEE11u);
+  FUZZ_CHECK(array == want);
 }
 
 // ---- Command texts spelt from input bytes ----------------------------------
+
+inline const char *const kKeys[] = {"addr", "mask", "val", "cmp_val"};  // in field order
 
 // The words a byte from 0xC0 up stands for: first the eight keywords, in
 // the order of their option types, then keys and other words.

@@ -21,41 +21,36 @@
 #include <chip_util/j0j1.h>
 
 #include <string_view>
-#include <vector>
 
 #include "fuzz_support.hpp"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-constexpr uint8_t kCr = 0x0D;
-constexpr uint8_t kLf = 0x0A;
 constexpr size_t kN = DRV_J0J1_PATTERN_BYTES;
 
 // The remainder of bytes(x) * x^7 divided by x^7 + x^3 + 1 (0x89): the
 // message bits, then seven zero bits, through an eight-bit register.
-constexpr uint8_t crc7_bitwise(const auto &bytes) {
+constexpr uint8_t crc7(const auto &bytes) {
   unsigned reg = 0;
-  const auto shift_in = [&reg](unsigned bit) {
-    reg = (reg << 1) | bit;
-    if ((reg & 0x80u) != 0) reg ^= 0x89u;
-  };
-  for (const auto byte : bytes) {
-    for (int bit = 7; bit >= 0; --bit) shift_in((static_cast<uint8_t>(byte) >> bit) & 1u);
+  for (size_t bit = 0; bit < 8 * bytes.size() + 7; ++bit) {
+    const size_t i = bit / 8;
+    reg = (reg << 1) | (i < bytes.size() ? (uint8_t(bytes[i]) >> (7 - bit % 8)) & 1u : 0u);
+    reg ^= (reg & 0x80u) != 0 ? 0x89u : 0u;
   }
-  for (int i = 0; i < 7; ++i) shift_in(0);
   return static_cast<uint8_t>(reg);
 }
 // The catalogued check value of this CRC-7, and the worked example: a frame
 // of 15 spaces gets byte 0 = 0x80 | 0x48 = 0xC8 (corpus seed frame16_spaces).
-static_assert(crc7_bitwise(std::string_view("123456789")) == 0x75);
-static_assert(crc7_bitwise(std::string_view("\x80               ")) == 0x48);
+static_assert(crc7(std::string_view("123456789")) == 0x75);
+static_assert(crc7(std::string_view("\x80               ")) == 0x48);
 
-// Byte 0 of a 16-byte frame once its CRC-7 is inserted: bit 7 as it is,
-// then the CRC-7 of the frame with bits 6-0 of byte 0 taken as 0.
-uint8_t with_crc7(Bytes frame) {
+// A 16-byte frame with its CRC-7 inserted: bit 7 of byte 0 as it is, then
+// the CRC-7 of the frame with bits 6-0 of byte 0 taken as 0.
+Bytes with_crc7(Bytes frame) {
   frame[0] &= 0x80u;
-  return frame[0] | crc7_bitwise(frame);
+  frame[0] |= crc7(frame);
+  return frame;
 }
 
 // Where the frame of the first n bytes starts after its single delimiter
@@ -65,76 +60,69 @@ long start_after(const Bytes &src, size_t n, bool crlf) {
   long start = -1;
   size_t found = 0;
   for (size_t i = 0; i < n; ++i) {
-    if (crlf ? src[i] == kCr : src[i] >= 0x80) {
-      ++found;
-      start = !crlf ? long((i + 1) % n) : src[(i + 1) % n] == kLf ? long((i + 2) % n) : -1;
-    }
+    if (crlf ? src[i] != 0x0D : src[i] < 0x80) continue;
+    ++found;
+    start = !crlf ? long((i + 1) % n) : src[(i + 1) % n] == 0x0A ? long((i + 2) % n) : -1;
   }
   return found == 1 ? start : -1;
 }
 
-// The classification, in the decoder's order of tests: the trace length
-// (into `length`) and the text.
-Bytes classify(const Bytes &rx, uint32_t &length) {
-  Bytes text(kN, 0);
+// Decodes at the capacity, checks the trace length and the text against the
+// classification (in the decoder's order of tests) and returns the text.
+Bytes check_decode(const Bytes &rx, uint32_t capacity) {
   const long start16 = start_after(rx, 16, false);
   const long start64 = start_after(rx, kN, true);
   const bool uniform = std::count(rx.begin(), rx.end(), rx[0]) == long(kN);
-  length = start16 >= 0 ? 16 : start64 >= 0 ? 64 : uniform ? 1 : 0;
+  const uint32_t kind = start16 >= 0 ? 16 : start64 >= 0 ? 64 : uniform ? 1 : 0;
   // The 15 or 62 characters after the delimiter, the uniform byte, or nothing.
-  const size_t count = length == 16 ? 15 : length == 64 ? 62 : length;
-  const long first = length == 16 ? start16 : length == 64 ? start64 : 0;
-  for (size_t i = 0; i < count; ++i) text[i] = rx[(size_t(first) + i) % (length == 16 ? 16 : kN)];
-  return text;
-}
-
-// Decodes at the capacity, checks the result against the classifier and
-// returns the classifier's text.
-Bytes check_decode(const Bytes &rx, uint32_t capacity) {
-  uint32_t expected_length = 0;
-  const Bytes decoded = classify(rx, expected_length);
-  Bytes expected = decoded;
-  expected.resize(capacity, 0xEE);                  // nothing written past 64 bytes
-  if (capacity < kN) expected.assign(capacity, 0);  // a refused copy clears the capacity
+  Bytes decoded(kN, 0);
+  for (size_t i = 0; i < (kind == 16 ? 15 : kind == 64 ? 62 : kind); ++i)
+    decoded[i] = kind == 16 ? rx[(start16 + i) % 16] : rx[(start64 + i) % kN];
+  // A short capacity is refused and cleared; nothing lands past 64 bytes.
+  Bytes expected = capacity < kN ? Bytes(capacity, 0) : decoded;
+  expected.resize(capacity, 0xEE);
   Bytes text(capacity, 0xEE);
   uint32_t length = 0xFFFFu;
   const int32_t result = drv_decode_j0j1_rx_msg(rx.data(), &length, text.data(), capacity);
-  FUZZ_CHECK(length == expected_length && result == (capacity >= kN ? 0 : -1) && text == expected);
+  FUZZ_CHECK(length == kind && result == (capacity < kN ? -1 : 0) && text == expected);
   return decoded;
 }
 
+// Both aligners on a frame, out of place and in place: the rotation that
+// puts the delimiter last, or -1 with nothing written.
 void check_aligners(const Bytes &frame) {
   const auto n = static_cast<uint32_t>(frame.size());
   for (const bool crlf : {false, true}) {
     const auto align = crlf ? drv_decode_64byte_j0j1_rx_msg : drv_decode_16byte_j0j1_rx_msg;
     const long start = start_after(frame, n, crlf);
-    Bytes expected(n, 0xEE);  // refused: untouched
-    if (start >= 0)
-      std::rotate_copy(frame.begin(), frame.begin() + start, frame.end(), expected.begin());
+    Bytes expected = frame;
+    std::rotate(expected.begin(), expected.begin() + std::max(start, 0L), expected.end());
     Bytes dest(n, 0xEE);
     Bytes in_place = frame;
-    FUZZ_CHECK(align(0, frame.data(), dest.data()) == -1 && align(n, nullptr, dest.data()) == -1);
-    FUZZ_CHECK(align(DRV_J0J1_MAX_PERIOD + 1, frame.data(), dest.data()) == -1);
-    FUZZ_CHECK(align(n, frame.data(), nullptr) == -1);
-    FUZZ_CHECK(align(n, frame.data(), dest.data()) == (start < 0 ? -1 : 0) && dest == expected);
-    FUZZ_CHECK(align(n, in_place.data(), in_place.data()) == (start < 0 ? -1 : 0));
-    FUZZ_CHECK(in_place == (start < 0 ? frame : expected));
+    FUZZ_CHECK(align(0, frame.data(), dest.data()) == -1 && align(n, nullptr, dest.data()) == -1 &&
+               align(n, frame.data(), nullptr) == -1 &&
+               align(DRV_J0J1_MAX_PERIOD + 1, frame.data(), dest.data()) == -1);
+    FUZZ_CHECK(align(n, frame.data(), dest.data()) == (start < 0 ? -1 : 0) &&
+               dest == (start < 0 ? Bytes(n, 0xEE) : expected));
+    FUZZ_CHECK(align(n, in_place.data(), in_place.data()) == (start < 0 ? -1 : 0) &&
+               in_place == (start < 0 ? frame : expected));
   }
 }
 
 // The transmit pattern of the frame of `length` (16 or 64) that holds the
 // first characters of `chars`, rotated left by `rotation` bytes.
 Bytes transmit(uint32_t length, const Bytes &chars, size_t rotation) {
-  const size_t first = length == 16 ? 1 : 0;
   const Bytes text(chars.begin(), chars.begin() + (length == 16 ? 15 : 62));
   Bytes frame(length, 0xEE);
-  FUZZ_CHECK(drv_encode_j0j1_tx_msg(length, text.data(), frame.data()) == 0);
-  FUZZ_CHECK(std::equal(text.begin(), text.end(), frame.begin() + first));
-  FUZZ_CHECK(first == 0 ? frame[62] == kCr && frame[63] == kLf
-                        : frame[0] >= 0x80 && frame[0] == with_crc7(frame));
   Bytes pattern(kN, 0xEE);
-  FUZZ_CHECK(drv_assemble_j0j1_msg(length, frame.data(), pattern.data()) == 0);
-  for (size_t i = 0; i < kN; ++i) FUZZ_CHECK(pattern[i] == frame[i % length]);
+  FUZZ_CHECK(drv_encode_j0j1_tx_msg(length, text.data(), frame.data()) == 0 &&
+             drv_assemble_j0j1_msg(length, frame.data(), pattern.data()) == 0);
+  // The frame: 0x80 | CRC-7 and the text, or the text, CR and LF.
+  Bytes layout = text;
+  layout.insert(length == 16 ? layout.begin() : layout.end(), length == 16 ? 0x80 : 0x0D);
+  if (length == 64) layout.push_back(0x0A);
+  if (length == 16) layout = with_crc7(layout);
+  for (size_t i = 0; i < kN; ++i) FUZZ_CHECK(pattern[i] == layout[i % length]);
   std::rotate(pattern.begin(), pattern.begin() + long(rotation), pattern.end());
   return pattern;
 }
@@ -142,7 +130,7 @@ Bytes transmit(uint32_t length, const Bytes &chars, size_t rotation) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  fuzz::Input in(data, size);
+  fuzz::Input in{data, size};
   const uint8_t kind = in.u8() % 8;
   const size_t rotation = in.u8() % kN;
   const uint8_t to = in.u8();
@@ -151,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   Bytes raw(kN);
   for (uint8_t &byte : raw) byte = in.u8();
   Bytes chars(kN);  // characters an intact frame carries: bit 7 clear, no CR
-  for (size_t i = 0; i < kN; ++i) chars[i] = (raw[i] & 0x7Fu) == kCr ? kCr + 1 : raw[i] & 0x7Fu;
+  for (size_t i = 0; i < kN; ++i) chars[i] = (raw[i] & 0x7Fu) == 0x0D ? 0x0E : raw[i] & 0x7Fu;
 
   Bytes rx = raw;
   if (kind == 1) rx = transmit((to & 1u) != 0 ? 16 : 64, raw, rotation);
@@ -161,39 +149,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     rx[to % kN] |= 0x80u;
   }
   if (kind >= 4 && kind <= 6) rx = transmit(64, chars, rotation);
-  if (kind == 5) rx[to % kN] = kCr;                      // a second CR, unless it is the CR
+  if (kind == 5) rx[to % kN] = 0x0D;                     // a second CR, unless it is the CR
   if (kind == 6) rx[(kN * 2 - rotation - 1) % kN] = to;  // LF, unless `to` is one
   if (kind == 7) rx.assign(kN, raw[0]);
   if (kind == 7 && to < kN) rx[to] = raw[1];
   // Mostly the full 64 bytes; sometimes short (refused) or roomier.
   check_decode(rx, capacity_pick < 0xC0 ? 64u : capacity_pick - 0xC0u + 40u);
-
   // An intact pattern gives back its text at every rotation.
   for (size_t r = 0; (kind == 2 || kind == 4) && r < kN; ++r) {
     const Bytes text = check_decode(transmit(kind == 2 ? 16 : 64, chars, r), kN);
     FUZZ_CHECK(std::equal(text.begin(), text.begin() + (kind == 2 ? 15 : 62), chars.begin()));
   }
-
   check_aligners(Bytes(rx.begin(), rx.begin() + long(period)));
 
-  const Bytes raw16(raw.begin(), raw.begin() + 16);
-  Bytes crc_frame = raw16;
-  drv_j0j1_insert_crc7(crc_frame.data());
+  Bytes frame(raw.begin(), raw.begin() + 16);
+  drv_j0j1_insert_crc7(frame.data());
   drv_j0j1_insert_crc7(nullptr);
-  FUZZ_CHECK(crc_frame[0] == with_crc7(raw16));
-  FUZZ_CHECK(std::equal(raw16.begin() + 1, raw16.end(), crc_frame.begin() + 1));
-
+  FUZZ_CHECK(frame == with_crc7(Bytes(raw.begin(), raw.begin() + 16)));
+  // Refusals write nothing; the one-byte and empty traces fill the pattern.
   Bytes out(kN, 0xEE);
   uint32_t length = 0xEEu;
-  FUZZ_CHECK(drv_decode_j0j1_rx_msg(nullptr, &length, out.data(), kN) == -1);
-  FUZZ_CHECK(drv_decode_j0j1_rx_msg(rx.data(), nullptr, out.data(), kN) == -1);
-  FUZZ_CHECK(drv_decode_j0j1_rx_msg(rx.data(), &length, nullptr, kN) == -1);
-  FUZZ_CHECK(to == 16 || to == 64 || drv_encode_j0j1_tx_msg(to, raw.data(), out.data()) == -1);
-  FUZZ_CHECK(drv_encode_j0j1_tx_msg(16, nullptr, out.data()) == -1);
-  FUZZ_CHECK(drv_encode_j0j1_tx_msg(64, raw.data(), nullptr) == -1);
+  FUZZ_CHECK(drv_decode_j0j1_rx_msg(nullptr, &length, out.data(), kN) == -1 &&
+             drv_decode_j0j1_rx_msg(rx.data(), nullptr, out.data(), kN) == -1 &&
+             drv_decode_j0j1_rx_msg(rx.data(), &length, nullptr, kN) == -1 &&
+             (to == 16 || to == 64 || drv_encode_j0j1_tx_msg(to, raw.data(), out.data()) == -1) &&
+             drv_encode_j0j1_tx_msg(16, nullptr, out.data()) == -1 &&
+             drv_encode_j0j1_tx_msg(64, raw.data(), nullptr) == -1);
   FUZZ_CHECK(length == 0xEEu && out == Bytes(kN, 0xEE));
-  const Bytes one(1, raw[0]);
-  FUZZ_CHECK(drv_assemble_j0j1_msg(1, one.data(), out.data()) == 0 && out == Bytes(kN, raw[0]));
+  FUZZ_CHECK(drv_assemble_j0j1_msg(1, Bytes{raw[0]}.data(), out.data()) == 0 &&
+             out == Bytes(kN, raw[0]));
   FUZZ_CHECK(drv_assemble_j0j1_msg(0, nullptr, out.data()) == 0 && out == Bytes(kN, 0));
   return 0;
 }

@@ -1,142 +1,58 @@
 // Helpers shared by the fuzz targets: an invariant check that aborts, a
-// reader that splits the fuzzer's bytes into typed values, exact-size heap
-// buffers with guard entries, and print functions that format but show
-// nothing.
+// reader that splits the fuzzer's bytes into typed values, exact-size C
+// strings, and a print function that keeps what the library printed.
 #pragma once
 
 #include <chip_util/log.h>
 
 #include <algorithm>
 #include <cstdarg>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
 // A broken invariant is a finding: report where and abort, so that libFuzzer
 // saves the input and the replay test fails.
-#define FUZZ_CHECK(condition)                                                         \
-  do {                                                                                \
-    if (!(condition)) {                                                               \
-      std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__,       \
-                   #condition);                                                       \
-      std::abort();                                                                   \
-    }                                                                                 \
-  } while (0)
+#define FUZZ_CHECK(condition)                                                                    \
+  ((condition)                                                                                   \
+       ? void()                                                                                  \
+       : (std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #condition), \
+          std::abort()))
 
 namespace fuzz {
 
 // Takes values off the front of the input; past its end every value is 0.
-class Input {
- public:
-  Input(const uint8_t *data, size_t size) : data_(data), size_(size) {}
+struct Input {
+  const uint8_t *data;
+  size_t size;
+  size_t pos = 0;
 
-  uint8_t u8() { return pos_ < size_ ? data_[pos_++] : 0; }
-  // Little-endian; each byte taken in its own statement, so that every
-  // compiler reads the same value from the same bytes.
-  uint16_t u16() {
-    const uint32_t low = u8();
-    const uint32_t high = u8();
-    return static_cast<uint16_t>(low | (high << 8));
+  uint8_t u8() { return pos < size ? data[pos++] : 0; }
+  // Little-endian, one byte after the other.
+  uint32_t le(int bytes) {
+    uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) value |= uint32_t{u8()} << (8 * i);
+    return value;
   }
-  uint32_t u32() {
-    const uint32_t low = u16();
-    const uint32_t high = u16();
-    return low | (high << 16);
-  }
-  bool flag() { return (u8() & 1u) != 0; }
-  // A value in [0, bound) for a bound of at least 1.
-  uint32_t below(uint32_t bound) { return u32() % bound; }
-
+  uint16_t u16() { return static_cast<uint16_t>(le(2)); }
+  uint32_t u32() { return le(4); }
+  uint32_t below(uint32_t bound) { return u32() % bound; }  // bound >= 1
+  size_t remaining() const { return size - pos; }
   // Up to `max` bytes (fewer when the input runs out).
   std::string bytes(size_t max) {
     const size_t n = std::min(max, remaining());
-    std::string out(reinterpret_cast<const char *>(data_ + pos_), n);
-    pos_ += n;
-    return out;
+    pos += n;
+    return std::string(reinterpret_cast<const char *>(data + pos - n), n);
   }
-  std::string rest() { return bytes(remaining()); }
-  size_t remaining() const { return size_ - pos_; }
-
- private:
-  const uint8_t *data_;
-  size_t size_;
-  size_t pos_ = 0;
 };
 
-// A NUL-terminated copy of `text` (cut at its first NUL byte) in a heap
-// block of exactly strlen + 1 bytes, so that a read past the terminator is
-// a read past the block.
-inline std::unique_ptr<char[]> c_string(const std::string &text) {
-  const size_t length = std::strlen(text.c_str());
-  std::unique_ptr<char[]> out(new char[length + 1]);
-  std::memcpy(out.get(), text.c_str(), length + 1);
-  return out;
-}
-
-// An array of `count` entries between guard entries, all in one heap block
-// of exactly that size: AddressSanitizer catches a write past the guards,
-// intact() any write into them. Entries start as `fill`.
-template <typename T>
-class Guarded {
- public:
-  static constexpr size_t kGuard = 4;
-
-  Guarded(size_t count, T fill, T guard)
-      : count_(count), guard_(guard), block_(new T[count + 2 * kGuard]) {
-    for (size_t i = 0; i < count + 2 * kGuard; ++i) {
-      block_[i] = guard;
-    }
-    for (size_t i = 0; i < count; ++i) {
-      data()[i] = fill;
-    }
-  }
-
-  T *data() { return block_.get() + kGuard; }
-  T &operator[](size_t i) { return data()[i]; }
-  size_t size() const { return count_; }
-
-  bool intact() const {
-    for (size_t i = 0; i < kGuard; ++i) {
-      if (block_[i] != guard_ || block_[kGuard + count_ + i] != guard_) {
-        return false;
-      }
-    }
-    return true;
-  }
-
- private:
-  size_t count_;
-  T guard_;
-  std::unique_ptr<T[]> block_;
-};
-
-// A print function that formats the message, as printf would, and shows
-// nothing: the refusal messages of the library stay exercised but the
-// fuzzer's output stays clean.
-inline int quiet_print(const char *format, ...) {
-  char text[1024];
-  va_list args;
-  va_start(args, format);
-#if defined(__clang__)
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wformat-nonliteral"
-#else
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-#endif
-  const int length = std::vsnprintf(text, sizeof text, format, args);
-#if defined(__clang__)
-#pragma clang diagnostic pop
-#else
-#pragma GCC diagnostic pop
-#endif
-  va_end(args);
-  return length;
+// A copy of `text` up to its first NUL, terminated, in a heap block of
+// exactly strlen + 1 bytes: a read past the terminator leaves the block.
+inline std::vector<char> c_string(const std::string &text) {
+  return std::vector<char>(text.c_str(), text.c_str() + std::strlen(text.c_str()) + 1);
 }
 
 // The texts the library printed, in order. The library hands each message
