@@ -12,7 +12,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -22,34 +21,22 @@ struct ToolRun {
   std::string err;
 };
 
-std::string quoted(const std::string &arg) {
-  std::string text = "'";
-  for (char c : arg) {
-    text += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
-  return text + "'";
-}
-
 std::string contents(const std::string &path) {
   std::ifstream file(path);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::remove(path.c_str());
+  return text;
 }
 
-// Runs the built command through the shell, its standard output and error
-// going to files.
-ToolRun chiputil(const std::vector<std::string> &args) {
-  std::string command = quoted(CHIPUTIL_PATH);
-  for (const std::string &arg : args) {
-    command += ' ' + quoted(arg);
-  }
-  // CTest runs the cases of this file as parallel processes.
+// Runs the built command with ARGS as a shell would split them, its
+// standard output and error going to files. CTest runs the cases of this
+// file as parallel processes, hence the process id in the file names.
+ToolRun chiputil(const std::string &args) {
   const std::string stem = ::testing::TempDir() + "chiputil." + std::to_string(getpid());
-  const std::string out = stem + ".out", err = stem + ".err";
-  const int status = std::system((command + " >" + out + " 2>" + err).c_str());
-  ToolRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, contents(out), contents(err)};
-  std::remove(out.c_str());
-  std::remove(err.c_str());
-  return run;
+  const int status = std::system(
+      ("'" CHIPUTIL_PATH "' " + args + " >" + stem + ".out 2>" + stem + ".err").c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, contents(stem + ".out"),
+          contents(stem + ".err")};
 }
 
 std::string repeat(const std::string &unit, int times) {
@@ -60,61 +47,58 @@ std::string repeat(const std::string &unit, int times) {
   return all;
 }
 
-// A run with its exact exit status and output: known vectors print on
-// standard output only; a refused input prints one line on standard error
-// saying what was expected.
+// A known vector prints on standard output only; a refused input prints one
+// line on standard error saying what was expected, and a usage error
+// (status 2) ends it by naming the subcommand's help.
 struct Case {
-  std::vector<std::string> args;
+  std::string args;
   int status;
   std::string out;
   std::string err;
 };
 
 const std::string kSpacesRow = "c8" + repeat(" 20", 15);
-const std::string kField = "--start";
+const std::string kCrcOfSpaces = "crc7: 0x48 (frame byte 0 with marker: 0xc8)\n";
 
 const Case kCases[] = {
-    {{"j0", "encode", "--len", "16", ""}, 0, repeat(kSpacesRow + "\n", 4), ""},
-    {{"j0", "decode", repeat("0x00:", 63) + "0x00"}, 0, "trace length: 1\ntext: \"\\x00\"\n", ""},
-    {{"crc7", "--text", ""}, 0, "crc7: 0x48 (frame byte 0 with marker: 0xc8)\n", ""},
-    {{"crc7", kSpacesRow}, 0,
-     "crc7: 0x48 (frame byte 0 with marker: 0xc8)\nreceived byte 0: 0xc8 (CRC matches)\n", ""},
-    {{"fmea", "read[addr=0x1000,mask=0xff,val=0x1,cmp_val=0x5] dfx[1,2,3]"}, 0,
+    {"j0 encode --len 16 ''", 0, repeat(kSpacesRow + "\n", 4), ""},
+    {"j0 decode " + repeat("0x00:", 63) + "0x00", 0, "trace length: 1\ntext: \"\\x00\"\n", ""},
+    {"crc7 --text ''", 0, kCrcOfSpaces, ""},
+    {"crc7 '" + kSpacesRow + "'", 0, kCrcOfSpaces + "received byte 0: 0xc8 (CRC matches)\n", ""},
+    {"fmea 'read[addr=0x1000,mask=0xff,val=0x1,cmp_val=0x5] dfx[1,2,3]'", 0,
      "read         addr=0x1000 mask=0xff val=0x1 cmp_val=0x5\ndfx          1 2 3\n", ""},
-    {{"field", "get", kField, "4", "--bits", "8", "--reg-bytes", "4", "12345678"}, 0,
-     "field: 0x67\n", ""},
-    {{"field", "set", kField, "4", "--bits", "8", "--reg-bytes", "4", "0x12 34:56,78", "ab"}, 0,
-     "register: 0x12345ab8\n", ""},
-    {{"frobnicate"}, 2, "",
+    {"field get --start 4 --bits 8 --reg-bytes 4 12345678", 0, "field: 0x67\n", ""},
+    {"field set --start 4 --bits 8 --reg-bytes 4 '0x12 34:56,78' ab", 0, "register: 0x12345ab8\n", ""},
+    {"frobnicate", 2, "",
      "chiputil: unknown command 'frobnicate' (expected j0, crc7, fmea, field or demo; see "
      "'chiputil --help')\n"},
-    {{"j0", "decode", "zz"}, 2, "",
+    {"j0 decode zz", 2, "",
      "chiputil j0 decode: malformed hex: 'z' at position 1 is not a hex digit (expected pairs of "
      "0-9a-f, optionally separated by blanks or colons) (see 'chiputil j0 decode --help')\n"},
-    {{"j0", "decode", "c82"}, 2, "",
+    {"j0 decode c82", 2, "",
      "chiputil j0 decode: malformed hex: odd number of hex digits (3); every byte takes two (see "
      "'chiputil j0 decode --help')\n"},
-    {{"j0", "decode", "c820"}, 2, "",
+    {"j0 decode c820", 2, "",
      "chiputil j0 decode: expected 64 bytes of hex, got 2 (see 'chiputil j0 decode --help')\n"},
-    {{"j0", "encode", "--len", "32", "x"}, 2, "",
+    {"j0 encode --len 32 x", 2, "",
      "chiputil j0 encode: --len takes 16, 64, 1 or 0 (see 'chiputil j0 encode --help')\n"},
-    {{"j0", "encode", "--frame", "x"}, 2, "",
+    {"j0 encode --frame x", 2, "",
      "chiputil j0 encode: unknown option '--frame' (see 'chiputil j0 encode --help')\n"},
-    {{"j0", "encode", "0123456789abcdef"}, 2, "",
+    {"j0 encode 0123456789abcdef", 2, "",
      "chiputil j0 encode: TEXT has 16 characters; a 16-byte trace holds at most 15 (see "
      "'chiputil j0 encode --help')\n"},
-    {{"fmea", "no options here"}, 1, "",
-     "chiputil fmea: no option found (expected e.g. read[addr=0x10] or dfx[1,2])\n"},
-    {{"field", "get", kField, "30", "--bits", "8", "--reg-bytes", "4", "12345678"}, 2, "",
+    {"field get --start 30 --bits 8 --reg-bytes 4 12345678", 2, "",
      "chiputil field get: the field (--start 30, --bits 8) must lie within the 32-bit register "
      "(see 'chiputil field get --help')\n"},
-    {{"field", "set", kField, "4", "--bits", "12", "--reg-bytes", "4", "12345678", "1000"}, 1, "",
+    {"fmea 'no options here'", 1, "",
+     "chiputil fmea: no option found (expected e.g. read[addr=0x10] or dfx[1,2])\n"},
+    {"field set --start 4 --bits 12 --reg-bytes 4 12345678 1000", 1, "",
      "chiputil field set: value 0x00001000 does not fit the 12-bit field\n"},
 };
 
 TEST(Chiputil, RunsWithExactStatusAndOutput) {
   for (const Case &c : kCases) {
-    SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
+    SCOPED_TRACE(c.args.substr(0, 60));
     const ToolRun run = chiputil(c.args);
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.out, c.out);
@@ -122,38 +106,35 @@ TEST(Chiputil, RunsWithExactStatusAndOutput) {
   }
 }
 
-nlohmann::json json_of(const std::vector<std::string> &args) {
+nlohmann::json json_of(const std::string &args) {
   const ToolRun run = chiputil(args);
   EXPECT_EQ(run.status, 0) << run.err;
   return nlohmann::json::parse(run.out);
 }
 
 TEST(Chiputil, JsonParsesBackToTheDecodedValues) {
-  const ToolRun encoded = chiputil({"j0", "encode", "--len", "64", "LINE-CARD-7/PORT-3"});
-  ASSERT_EQ(encoded.status, 0) << encoded.err;
-  std::string hex = encoded.out;
+  std::string hex = chiputil("j0 encode --len 64 LINE-CARD-7/PORT-3").out;
   std::replace(hex.begin(), hex.end(), '\n', ' ');
   // Rotated by 37 bytes, as a receiver may see it.
-  EXPECT_EQ(json_of({"j0", "decode", "--json", hex.substr(37 * 3) + hex.substr(0, 37 * 3)}),
+  EXPECT_EQ(json_of("j0 decode --json '" + hex.substr(37 * 3) + hex.substr(0, 37 * 3) + "'"),
             nlohmann::json({{"trace_length", 64}, {"text", "LINE-CARD-7/PORT-3" + repeat(" ", 44)}}));
-  EXPECT_EQ(json_of({"fmea", "--json", "read[addr=0x1000,val=0x1,cmp_val=0x5] dfx[1,2,3] inject[val=3]"}),
+  EXPECT_EQ(json_of("fmea --json 'read[addr=0x1000,val=0x1,cmp_val=0x5] dfx[1,2,3] inject[val=3]'"),
             nlohmann::json::parse(R"({"options": [
               {"type": 1, "name": "read", "addr": 4096, "mask": 0, "val": 1, "cmp_val": 5},
               {"type": 7, "name": "inject", "addr": 0, "mask": 0, "val": 3, "cmp_val": 0}],
               "dfx": [1, 2, 3]})"));
-  EXPECT_EQ(json_of({"field", "get", "--json", kField, "24", "--bits", "16", "--reg-bytes", "8",
-                     "000000aa:bb000000"}),
+  EXPECT_EQ(json_of("field get --json --start 24 --bits 16 --reg-bytes 8 000000aa:bb000000"),
             nlohmann::json({{"start", 24}, {"bits", 16}, {"reg_bytes", 8},
                             {"register", "000000aabb000000"}, {"field", "aabb"}}));
 }
 
 TEST(Chiputil, HelpForEverySubcommandAndTheDemo) {
   for (const char *command : {"j0", "crc7", "fmea", "field", "demo"}) {
-    const ToolRun run = chiputil({command, "--help"});
+    const ToolRun run = chiputil(command + std::string(" --help"));
     EXPECT_EQ(run.status, 0) << command;
     EXPECT_EQ(run.out.rfind("usage: chiputil", 0), 0u) << run.out;
   }
-  const ToolRun demo = chiputil({"demo"});
+  const ToolRun demo = chiputil("demo");
   EXPECT_EQ(demo.status, 0) << demo.err;
   EXPECT_NE(demo.out.find("walkthrough complete"), std::string::npos);
 }
