@@ -141,6 +141,7 @@ TEST(IntLock, RefusalsAndRecursiveMutex) {
 // after its timeout. The margins cover a loaded machine.
 TEST(NamedSemaphore, SharedWithAForkedProcessAndTimedTakes) {
   EXPECT_EQ(hdk_sem_create(nullptr, 0, 1), nullptr);
+  EXPECT_EQ(hdk_sem_take(nullptr), -1);
   EXPECT_EQ(hdk_sem_take_timeout(nullptr, 0), -1);
   hdk_sem_destroy(nullptr);
   hdk_named_sem record{};

@@ -6,8 +6,9 @@
 // checking the counters against a model after every step, and releases some
 // blocks under a module that all threads share, which refuses them on
 // unlocked counters (updates may be lost there, but must not race); prints
-// a line through hdk_debug at every step, each of which must arrive exactly
-// once; and increments a shared plain counter under the int lock.
+// a line through hdk_debug at every step, each of which that its level lets
+// through must arrive exactly once; and increments a shared plain counter
+// under the int lock.
 #include <chip_util/log.h>
 #include <chip_util/osal.h>
 #include <chip_util/register.h>
@@ -75,9 +76,8 @@ void run(uint32_t t) {
       std::memset(area, 1, size);  // so that a reused block that was not zeroed shows
       model.malloc_size += size;
       model.malloc_count += 1;
-      live.emplace_back(area, size);
+      live.insert(live.begin() + rng() % (live.size() + 1), {area, size});  // released from the back
     } else if (!live.empty()) {
-      std::swap(live[rng() % live.size()], live.back());
       const auto [area, size] = live.back();
       live.pop_back();
       // Under a module no thread allocates under: refused, freed all the same.
