@@ -3,8 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-using chip_test::g_allocations;
-using chip_test::g_counters_alive;
+using namespace chip_test;
 
 // gcc's sanitizers bring their own heap, which a replacement would bypass.
 // Memory from the calloc and realloc left in place is glibc's all the same.
@@ -15,33 +14,27 @@ extern "C" void __libc_free(void *block);
 
 extern "C" void *malloc(size_t size) {
   if (g_counters_alive.load(std::memory_order_relaxed) != 0) ++g_allocations;
-  if (chip_test::t_failures_left == 0) return __libc_malloc(size);
-  --chip_test::t_failures_left;
+  if (t_failures_left == 0) return __libc_malloc(size);
+  --t_failures_left;
   errno = ENOMEM;
   return nullptr;
 }
 
 extern "C" void free(void *block) {
-  if (block != nullptr && g_counters_alive.load(std::memory_order_relaxed) != 0) {
-    ++chip_test::g_releases;
-  }
+  if (block != nullptr && g_counters_alive.load(std::memory_order_relaxed) != 0) ++g_releases;
   __libc_free(block);
 }
 #endif
 
 // A tool that brings its own heap (a sanitizer, valgrind) routes every
-// malloc past the replacement: one probing allocation, made through
-// pointers the compiler cannot see through, tells.
-bool chip_test::AllocCounter::available() {
+// malloc past the replacement: one allocation the replacement would fail,
+// made through a pointer the compiler cannot see through, tells.
+bool AllocCounter::available() {
   static const bool counting = [] {
     void *(*volatile allocate)(size_t) = &malloc;
-    void (*volatile release)(void *) = &free;
-    ++g_counters_alive;
-    const size_t before = g_allocations;
-    release(allocate(16));
-    const bool seen = g_allocations != before;
-    --g_counters_alive;
-    return seen;
+    const AllocFailure failing;
+    free(allocate(16));
+    return failing.remaining() == 0;
   }();
   return counting;
 }

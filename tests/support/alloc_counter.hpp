@@ -17,13 +17,11 @@ inline std::atomic<size_t> g_releases{0};
 // and must not allocate to do so.
 inline __attribute__((tls_model("initial-exec"))) thread_local size_t t_failures_left = 0;
 
-class AllocCounter {
- public:
+struct AllocCounter {
   // Whether the replacement is the malloc that runs.
   static bool available();
   AllocCounter() {
-    g_allocations = 0;
-    g_releases = 0;
+    g_allocations = g_releases = 0;
     ++g_counters_alive;
   }
   ~AllocCounter() { --g_counters_alive; }
@@ -33,8 +31,7 @@ class AllocCounter {
 
 // While alive, the next `count` heap allocations made by the calling
 // thread fail (null, errno ENOMEM); other threads are not affected.
-class AllocFailure {
- public:
+struct AllocFailure {
   explicit AllocFailure(size_t count = 1) { t_failures_left = count; }
   ~AllocFailure() { t_failures_left = 0; }
   // Failures not yet used up.
@@ -43,7 +40,6 @@ class AllocFailure {
 
 }  // namespace chip_test
 
-#define CHIP_TEST_REQUIRE_ALLOC_COUNTER()       \
-  if (::chip_test::AllocCounter::available()) { \
-  } else                                        \
-    GTEST_SKIP() << "heap counting is unavailable under a sanitizer or valgrind"
+// Skips the rest of the test where heap counting is unavailable.
+#define CHIP_TEST_REQUIRE_ALLOC_COUNTER() \
+  if (!::chip_test::AllocCounter::available()) GTEST_SKIP() << "no heap counting under sanitizers or valgrind"

@@ -12,13 +12,14 @@
 
 namespace chip_test {
 
-// `format` and `args` formatted as vprintf would, up to 1023 characters:
-// the library hands over 512 at most.
-__attribute__((format(printf, 1, 0))) inline std::string formatted(const char *format,
-                                                                   va_list args) {
+// Appends `format` and `args` formatted as vprintf would, up to 1023
+// characters (the library hands over 512 at most), to `lines`; returns the
+// length of the text.
+inline int append(std::vector<std::string> &lines, const char *format, va_list args) {
   char text[1024];
   std::vsnprintf(text, sizeof text, format, args);
-  return text;
+  lines.emplace_back(text);
+  return static_cast<int>(lines.back().size());
 }
 
 // Registers a capturing print function for the lifetime of the object and
@@ -47,14 +48,13 @@ class PrintCapture {
 
  private:
   __attribute__((format(printf, 1, 2))) static int capture(const char *format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::string text = formatted(format, args);
-    va_end(args);
     const std::lock_guard<std::mutex> lock(mutex_);
     formats_.emplace_back(format);
-    calls_.push_back(std::move(text));
-    return static_cast<int>(calls_.back().size());
+    va_list args;
+    va_start(args, format);
+    const int length = append(calls_, format, args);
+    va_end(args);
+    return length;
   }
 
   static inline std::mutex mutex_;
@@ -66,14 +66,12 @@ class PrintCapture {
 // as fprintf would, to the std::vector<std::string> passed as its context.
 // The library never looks at the context, so each caller (or thread) can
 // collect into a vector of its own.
-__attribute__((format(printf, 2, 3))) inline int collect_output(FILE *context, const char *format,
-                                                                ...) {
-  auto *lines = reinterpret_cast<std::vector<std::string> *>(context);
+__attribute__((format(printf, 2, 3))) inline int collect_output(FILE *context, const char *format, ...) {
   va_list args;
   va_start(args, format);
-  lines->push_back(formatted(format, args));
+  const int length = append(*reinterpret_cast<std::vector<std::string> *>(context), format, args);
   va_end(args);
-  return static_cast<int>(lines->back().size());
+  return length;
 }
 
 }  // namespace chip_test
