@@ -18,9 +18,8 @@ using Numbers = std::vector<uint32_t>;
 
 // The value of a digit of `base` (10 or 16, either case); -1 for any other
 // character.
-inline int digit(char c, int base) {
-  const int u = c & 0xFF;
-  const int value = std::isdigit(u) ? u - '0' : std::isxdigit(u) ? (u | 0x20) - 'a' + 10 : -1;
+inline int digit(unsigned char c, int base) {
+  const int value = std::isdigit(c) ? c - '0' : std::isxdigit(c) ? (c | 0x20) - 'a' + 10 : -1;
   return value < base ? value : -1;
 }
 
@@ -48,10 +47,9 @@ inline std::optional<uint32_t> number_at(const std::string &s, size_t i) {
 // begins) or every maximal run of decimal digits (base 10).
 inline Numbers numbers_of(const std::string &s, int base) {
   Numbers out;
-  for (size_t i = 0; i < s.size(); ++i) {
+  for (size_t i = 0; i < s.size(); ++i)
     if (base == 16 ? hex_at(s, i) : digit(s[i], 10) >= 0 && (i == 0 || digit(s[i - 1], 10) < 0))
       out.push_back(run(s, base == 16 ? i + 2 : i, base));
-  }
   return out;
 }
 
@@ -76,41 +74,22 @@ void check_stored(const Numbers &expected, uint32_t capacity, Store store) {
 
 inline const char *const kKeys[] = {"addr", "mask", "val", "cmp_val"};  // in field order
 
-// The words a byte from 0xC0 up stands for: first the eight keywords, in
-// the order of their option types, then keys and other words.
+// The words a byte from 0x80 up stands for: first the eight keywords, in
+// the order of their option types, then keys, separators, brackets, number
+// prefixes, numbers that wrap modulo 2^32 and other words.
 inline const char *const kWords[] = {
-    "read[", "read_his[", "positive[", "neo[",    "wc[",      "rc[", "inject[", "inject_undo[",
-    "addr",  "mask",      "val",       "cmp_val", "interval", "dfx", "dfx[",    "]",
-    "]",     "0x",        "0X",        "\xE9",    "read",     "cmp_"};
+    "read[", "read_his[", "positive[", "neo[", "wc[", "rc[", "inject[", "inject_undo[",
+    "addr", "mask", "val", "cmp_val", "interval", "dfx", "dfx[", "]", "=", ":", " ", "==", ",",
+    "0x", "0X", "4294967297", "0x123456789", "\xE9", "read", "cmp_", "al", ""};
 
-// A number in the form the low bits of `form` pick: decimal, 0x or 0X
-// hexadecimal; of one byte's value or of 40 bits, which wrap.
-inline std::string number(uint8_t form, fuzz::Input &in) {
-  static const char *const kForms[] = {"%llu", "0x%llx", "%llu", "0X%llX"};
-  unsigned long long value = in.u8();
-  if ((form & 4u) != 0) value = (value << 32) | in.u32();
-  char text[24];
-  std::snprintf(text, sizeof text, kForms[form & 3u], value);
-  return text;
-}
-
-// Bytes below 0x80 stand for themselves (the text ends at a NUL); 0x80-0x9F
-// give a number, 0xA0-0xBF a parameter (key, one of several separators,
-// number), 0xC0 up a word. Random bytes so spell commands with keywords,
-// keys, brackets, numbers and dfx lists among the junk.
+// Bytes below 0x80 stand for themselves (the text ends at a NUL), bytes
+// from 0x80 up for a word: random bytes so spell commands with keywords,
+// keys, separators, brackets, numbers and dfx lists among junk.
 inline std::string command_of(fuzz::Input &in) {
-  static const char *const kSeparators[] = {"=", ":", " ", "", "==", "]", "x", "\xE9"};
   std::string s;
   while (in.remaining() > 0) {
     const uint8_t pick = in.u8();
-    if (pick < 0x80)
-      s += static_cast<char>(pick);
-    else if (pick < 0xA0)
-      s += number(pick, in);
-    else if (pick < 0xC0)
-      s += std::string(kKeys[pick & 3u]) + kSeparators[(pick >> 2) & 7u] + number(in.u8(), in);
-    else
-      s += kWords[pick % std::size(kWords)];
+    s += pick < 0x80 ? std::string(1, static_cast<char>(pick)) : kWords[pick % std::size(kWords)];
   }
   return s.substr(0, s.find('\0'));
 }
