@@ -128,12 +128,7 @@ TEST(Chiputil, JsonParsesBackToTheDecodedValues) {
                             {"register", "000000aabb000000"}, {"field", "aabb"}}));
 }
 
-TEST(Chiputil, HelpForEverySubcommandAndTheDemo) {
-  for (const char *command : {"j0", "crc7", "fmea", "field", "demo"}) {
-    const ToolRun run = chiputil(command + std::string(" --help"));
-    EXPECT_EQ(run.status, 0) << command;
-    EXPECT_EQ(run.out.rfind("usage: chiputil", 0), 0u) << run.out;
-  }
+TEST(Chiputil, DemoRunsTheWalkthrough) {
   const ToolRun demo = chiputil("demo");
   EXPECT_EQ(demo.status, 0) << demo.err;
   EXPECT_NE(demo.out.find("walkthrough complete"), std::string::npos);
