@@ -6,7 +6,8 @@
 // drv_fmea_get_opt_string with a drawn word, its text released with
 // hdk_free so that LeakSanitizer sees a lost one; the dfx count and list at
 // a small capacity. An empty command goes in as a null pointer; null keys,
-// records, sets and fields are answered without being touched.
+// records, sets and fields are answered without being touched (the
+// type-independent ones once per command, before the per-type loop).
 //
 // Input: byte 0 picks the dfx capacity, byte 1 the drawn word; the rest
 // spells the command.
@@ -65,19 +66,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   drv_fmea_opt set[DRV_FMEA_OPT_SET_SIZE];
   std::fill(std::begin(set), std::end(set), kMarked);
   const uint32_t found = drv_fmea_parse_opt_set(command, set);
+  drv_fmea_opt untouched = kMarked;
+  drv_fmea_parse_para(command, nullptr, &untouched.addr);
+  drv_fmea_parse_para(command, kKeys[0], nullptr);
+  FUZZ_CHECK(!drv_fmea_parse_cmd(command, nullptr, &untouched) && !drv_fmea_parse_cmd(command, "", nullptr) &&
+             same(untouched, kMarked));
   uint32_t keywords = 0;
   for (int32_t type = 1; type <= 8; ++type) {
     const size_t at = s.find(kWords[type - 1]);  // kWords begins with the keywords
     const bool present = at != std::string::npos;
     keywords += present ? 1 : 0;
     drv_fmea_opt one = kMarked;
-    drv_fmea_parse_para(command, nullptr, &one.addr);
-    drv_fmea_parse_para(command, kKeys[0], nullptr);
     FUZZ_CHECK(!drv_fmea_parse_opt(command, type + 8, &one) && same(one, {0, kMark, kMark, kMark, kMark}) &&
                drv_fmea_parse_opt(command, type, &one) == 1 && !drv_fmea_parse_opt(command, type, nullptr) &&
                !drv_fmea_get_opt(nullptr, type, &one) && !drv_fmea_get_opt(set, type, nullptr) &&
-               !drv_fmea_get_opt(set, type - 8, &one) && !drv_fmea_parse_cmd(command, nullptr, &one) &&
-               !drv_fmea_parse_cmd(command, "", nullptr) &&
+               !drv_fmea_get_opt(set, type - 8, &one) &&
                same(one, present ? record(s, at, 0) : drv_fmea_opt{}));
     FUZZ_CHECK(drv_fmea_get_opt(set, type, &set[type - 1]) == 1 &&
                same(set[type - 1], present ? record(s, at, kMark) : kMarked));
