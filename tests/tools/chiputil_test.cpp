@@ -57,6 +57,20 @@ struct Case {
   std::string err;
 };
 
+// The transmit pattern's hex as j0 encode prints it: 16 bytes a line.
+std::string hex_rows(const std::string &bytes) {
+  std::string rows;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    char pair[4];
+    std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(bytes[i]));
+    rows += std::string(i % 16 == 0 ? "" : " ") + pair + (i % 16 == 15 ? "\n" : "");
+  }
+  return rows;
+}
+
+// A 64-byte frame of TEXT: padded with blanks to 62 characters, then CR LF.
+std::string frame64(const std::string &text) { return text + std::string(62 - text.size(), ' ') + "\r\n"; }
+
 const std::string kSpacesRow = "c8" + repeat(" 20", 15);
 const std::string kCrcOfSpaces = "crc7: 0x48 (frame byte 0 with marker: 0xc8)\n";
 
@@ -93,7 +107,74 @@ const Case kCases[] = {
     {"fmea 'no options here'", 1, "",
      "chiputil fmea: no option found (expected e.g. read[addr=0x10] or dfx[1,2])\n"},
     {"field set --start 4 --bits 12 --reg-bytes 4 12345678 1000", 1, "",
-     "chiputil field set: value 0x00001000 does not fit the 12-bit field\n"},
+     "chiputil field set: value 0x1000 does not fit the 12-bit field\n"},
+
+    // Numbers are decimal or 0x hex, a leading zero never makes them octal,
+    // and nothing but digits is taken.
+    {"field get --start 010 --bits 1 --reg-bytes 4 00000400", 0, "field: 0x1\n", ""},
+    {"field get --start 08 --bits 1 --reg-bytes 0x4 00000100", 0, "field: 0x1\n", ""},
+    {"j0 encode --len 020 x", 2, "",
+     "chiputil j0 encode: --len takes 16, 64, 1 or 0 (see 'chiputil j0 encode --help')\n"},
+    {"field get --start \"$(printf '\\t5')\" --bits 1 --reg-bytes 4 00000100", 2, "",
+     "chiputil field get: --start takes a whole number (decimal or 0x hex), not '\\x095' (see "
+     "'chiputil field get --help')\n"},
+    // A value wider than the field is refused (1), however many words it needs.
+    {"field set --start 4 --bits 8 --reg-bytes 4 12345678 123456789", 1, "",
+     "chiputil field set: value 0x123456789 does not fit the 8-bit field\n"},
+    {"field set --start 0 --bits 32 --reg-bytes 4 12345678 1ffffffff", 1, "",
+     "chiputil field set: value 0x1ffffffff does not fit the 32-bit field\n"},
+    {"field set --start 0 --bits 32 --reg-bytes 4 12345678 00000000ffffffff", 0, "register: 0xffffffff\n", ""},
+    // Every message is one printable line: echoed text is quoted and escaped.
+    {"\"$(printf 'foo\\nbar')\"", 2, "",
+     "chiputil: unknown command 'foo\\x0abar' (expected j0, crc7, fmea, field or demo; see "
+     "'chiputil --help')\n"},
+    {"\"it's\"", 2, "",
+     "chiputil: unknown command 'it\\'s' (expected j0, crc7, fmea, field or demo; see 'chiputil --help')\n"},
+    {"field \"$(printf 'g\\351t')\"", 2, "",
+     "chiputil field: unknown action 'g\\xe9t' (expected get or set) (see 'chiputil field --help')\n"},
+    {"j0 decode \"$(printf 'c8\\r')\"", 2, "",
+     "chiputil j0 decode: malformed hex: '\\x0d' at position 3 is not a hex digit (expected pairs of "
+     "0-9a-f, optionally separated by blanks or colons) (see 'chiputil j0 decode --help')\n"},
+    {"j0 encode \"$(printf -- '--x\\033[2J')\"", 2, "",
+     "chiputil j0 encode: unknown option '--x\\x1b[2J' (see 'chiputil j0 encode --help')\n"},
+    {"j0 decode \"$('" CHIPUTIL_PATH "' j0 encode 'a\"b')\"", 0,
+     "trace length: 16\ntext: \"a\\\"b            \"\n", ""},
+    // The CRC of a frame does not depend on byte 0; a mismatch is refused.
+    {"crc7 004c43372f504f525433204a30205458", 0, "crc7: 0x0f (frame byte 0 with marker: 0x8f)\n", ""},
+    {"crc7 864c43372f504f525433204a30205458", 1,
+     "crc7: 0x0f (frame byte 0 with marker: 0x8f)\nreceived byte 0: 0x86 (CRC differs)\n",
+     "chiputil crc7: the received CRC 0x06 differs from the frame's 0x0f\n"},
+    // A trace text that receivers will not decode back is warned about.
+    {"j0 encode --len 64 \"$(printf 'NODE\\rA')\"", 0, hex_rows(frame64("NODE\rA")),
+     "chiputil j0 encode: warning: TEXT will not decode back to itself (a CR ends a 64-byte frame "
+     "early): receivers decode trace length 0\n"},
+    {"j0 encode --len 64 \"$(printf 'caf\\303\\251')\"", 0, hex_rows(frame64("caf\xc3\xa9")),
+     "chiputil j0 encode: warning: TEXT will not decode back to itself (characters with bit 7 set "
+     "look like the marker of a 16-byte frame): receivers decode trace length 16 at 2 of the 64 "
+     "rotations\n"},
+    {"j0 encode --len 16 \"$(printf '\\351')\"", 0, repeat("ea e9" + repeat(" 20", 14) + "\n", 4),
+     "chiputil j0 encode: warning: TEXT will not decode back to itself (characters with bit 7 set "
+     "look like the marker of a 16-byte frame): receivers decode trace length 0\n"},
+    // Options are spelt in full; an unknown one is named as typed.
+    {"j0 encode -LC7", 2, "", "chiputil j0 encode: unknown option '-LC7' (see 'chiputil j0 encode --help')\n"},
+    {"j0 decode --json=1 x", 2, "",
+     "chiputil j0 decode: option '--json' takes no value (see 'chiputil j0 decode --help')\n"},
+    // Parameters the FMEA parser could not read are noted; the result stands.
+    {"fmea 'read[addr=zz]'", 0, "read         addr=0x0 mask=0x0 val=0x0 cmp_val=0x0\n",
+     "chiputil fmea: note: read: could not read 'addr=zz' (a key takes one separator, then a "
+     "decimal or 0x hex number); it shows as 0\n"},
+    {"fmea \"$(printf 'read[mask=1,cmp_val=-1,val=x] rc[addr=\\rz] wc[addr=3')\"", 0,
+     "read         addr=0x0 mask=0x1 val=0x0 cmp_val=0x0\n"
+     "wc           addr=0x0 mask=0x0 val=0x0 cmp_val=0x0\n"
+     "rc           addr=0x0 mask=0x0 val=0x0 cmp_val=0x0\n",
+     "chiputil fmea: note: read: could not read 'val=x', 'cmp_val=-1' (a key takes one separator, "
+     "then a decimal or 0x hex number); they show as 0\n"
+     "chiputil fmea: note: wc: could not read 'addr=3' (no ']' closes the option); it shows as 0\n"
+     "chiputil fmea: note: rc: could not read 'addr=\\x0dz' (a key takes one separator, then a "
+     "decimal or 0x hex number); it shows as 0\n"},
+    {"fmea 'dfx[1,2'", 1, "",
+     "chiputil fmea: note: could not read the dfx list (no ']' closes it)\n"
+     "chiputil fmea: no option found (expected e.g. read[addr=0x10] or dfx[1,2])\n"},
 };
 
 TEST(Chiputil, RunsWithExactStatusAndOutput) {
@@ -126,6 +207,16 @@ TEST(Chiputil, JsonParsesBackToTheDecodedValues) {
   EXPECT_EQ(json_of("field get --json --start 24 --bits 16 --reg-bytes 8 000000aa:bb000000"),
             nlohmann::json({{"start", 24}, {"bits", 16}, {"reg_bytes", 8},
                             {"register", "000000aabb000000"}, {"field", "aabb"}}));
+}
+
+// The help tells what --len 0 sends and how it decodes, in the decoder's
+// own words.
+TEST(Chiputil, HelpSaysHowAnEmptyTraceDecodes) {
+  const ToolRun empty = chiputil("j0 decode \"$('" CHIPUTIL_PATH "' j0 encode --len 0)\"");
+  EXPECT_EQ(empty.out, "trace length: 1\ntext: \"\\x00\"\n");
+  const std::string help = chiputil("j0 --help").out;
+  EXPECT_NE(help.find("--len 0: no TEXT; sends 64 zero bytes"), std::string::npos) << help;
+  EXPECT_NE(help.find("trace length 1, text \"\\x00\""), std::string::npos) << help;
 }
 
 TEST(Chiputil, DemoRunsTheWalkthrough) {

@@ -1,75 +1,131 @@
 #include "cli.hpp"
 
-#include <getopt.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+
+#include "text.hpp"
 
 namespace chiputil {
 namespace {
 
-int report(const std::string &command, const std::string &message, int status) {
-  std::fprintf(stderr, "chiputil %s: %s\n", command.c_str(), message.c_str());
-  return status;
+void report(const std::string &command, const std::string &message) {
+  std::fprintf(stderr, "%s\n", message_line(command, message).c_str());
+}
+
+const OptionSpec *find_option(const std::vector<OptionSpec> &wanted, std::string_view name) {
+  for (const OptionSpec &option : wanted) {
+    if (name == option.name) {
+      return &option;
+    }
+  }
+  return nullptr;
+}
+
+int digit_value(char c, uint32_t base) {
+  int value = 16;
+  if (c >= '0' && c <= '9') {
+    value = c - '0';
+  } else if (c >= 'a' && c <= 'f') {
+    value = c - 'a' + 10;
+  } else if (c >= 'A' && c <= 'F') {
+    value = c - 'A' + 10;
+  }
+  return value < static_cast<int>(base) ? value : -1;
 }
 
 }  // namespace
 
+std::string message_line(const std::string &command, const std::string &message) {
+  const std::string line = "chiputil " + command + ": " + message;
+  return is_printable(line) ? line : escape_text(line);
+}
+
 int usage_error(const std::string &command, const std::string &message) {
-  return report(command, message + " (see 'chiputil " + command + " --help')", kExitUsage);
+  report(command, message + " (see 'chiputil " + command + " --help')");
+  return kExitUsage;
 }
 
 int refused(const std::string &command, const std::string &message) {
-  return report(command, message, kExitRefused);
+  report(command, message);
+  return kExitRefused;
 }
 
-ParsedOptions parse_options(int argc, char **argv, const std::vector<OptionSpec> &wanted) {
-  constexpr int kFirstLong = 256;
-  std::vector<option> longs;
-  longs.push_back({"help", no_argument, nullptr, 'h'});
-  for (size_t i = 0; i < wanted.size(); ++i) {
-    longs.push_back({wanted[i].name, wanted[i].takes_value ? required_argument : no_argument, nullptr,
-                     kFirstLong + static_cast<int>(i)});
-  }
-  longs.push_back({nullptr, 0, nullptr, 0});
+void warning(const std::string &command, const std::string &message) {
+  report(command, "warning: " + message);
+}
 
+void note(const std::string &command, const std::string &message) { report(command, "note: " + message); }
+
+ParsedOptions parse_arguments(const std::vector<std::string> &args,
+                              const std::vector<OptionSpec> &wanted) {
   ParsedOptions parsed;
-  optind = 1;
-  opterr = 0;
-  for (;;) {
-    const int c = getopt_long(argc, argv, ":h", longs.data(), nullptr);
-    if (c == -1) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string &arg = args[i];
+    if (arg == "--") {
+      parsed.operands.insert(parsed.operands.end(), args.begin() + static_cast<long>(i) + 1, args.end());
       break;
     }
-    if (c == 'h') {
+    if (arg.size() < 2 || arg[0] != '-') {
+      parsed.operands.push_back(arg);
+      continue;
+    }
+    if (arg == "-h" || arg == "--help") {
       parsed.help = true;
-    } else if (c >= kFirstLong) {
-      const OptionSpec &option_wanted = wanted[static_cast<size_t>(c - kFirstLong)];
-      parsed.values[option_wanted.name] = option_wanted.takes_value ? optarg : "";
-    } else if (c == ':') {
-      parsed.error = std::string("option '") + argv[optind - 1] + "' needs a value";
-      return parsed;
-    } else {
-      parsed.error = std::string("unknown option '") + argv[optind - 1] + "'";
+      continue;
+    }
+    // Single-dash words other than -h are no options of chiputil: name the
+    // whole word, so that -LC7 is reported as typed.
+    const size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const OptionSpec *option = arg[1] == '-' ? find_option(wanted, std::string_view(name).substr(2)) : nullptr;
+    if (name == "--help") {
+      parsed.error = "option '--help' takes no value";
       return parsed;
     }
-  }
-  for (int i = optind; i < argc; ++i) {
-    parsed.operands.emplace_back(argv[i]);
+    if (option == nullptr) {
+      parsed.error = "unknown option " + quoted(arg[1] == '-' ? name : arg);
+      return parsed;
+    }
+    if (!option->takes_value) {
+      if (equals != std::string::npos) {
+        parsed.error = "option " + quoted(name) + " takes no value";
+        return parsed;
+      }
+      parsed.values[option->name] = "";
+    } else if (equals != std::string::npos) {
+      parsed.values[option->name] = arg.substr(equals + 1);
+    } else if (i + 1 < args.size()) {
+      parsed.values[option->name] = args[++i];
+    } else {
+      parsed.error = "option " + quoted(name) + " needs a value";
+      return parsed;
+    }
   }
   return parsed;
 }
 
-std::optional<uint32_t> parse_number(const std::string &text, uint32_t max) {
-  if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') {
+ParsedOptions parse_options(int argc, char **argv, const std::vector<OptionSpec> &wanted) {
+  return parse_arguments(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), wanted);
+}
+
+std::optional<uint32_t> parse_number(std::string_view text, uint32_t max) {
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const uint32_t base = hex ? 16 : 10;
+  const std::string_view digits = hex ? text.substr(2) : text;
+  if (digits.empty()) {
     return std::nullopt;
   }
-  errno = 0;
-  char *end = nullptr;
-  const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
-  if (errno != 0 || *end != '\0' || value > max) {
-    return std::nullopt;
+  uint64_t value = 0;
+  for (const char c : digits) {
+    const int digit = digit_value(c, base);
+    if (digit < 0) {
+      return std::nullopt;
+    }
+    // Stopping as soon as the value passes max keeps it below 2^32 before
+    // each step, so the step cannot overflow.
+    value = value * base + static_cast<uint64_t>(digit);
+    if (value > max) {
+      return std::nullopt;
+    }
   }
   return static_cast<uint32_t>(value);
 }

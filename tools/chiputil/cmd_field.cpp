@@ -8,6 +8,7 @@
 
 #include "cli.hpp"
 #include "hex.hpp"
+#include "text.hpp"
 
 namespace chiputil {
 namespace {
@@ -18,7 +19,8 @@ constexpr const char *kHelp =
     "\n"
     "REGHEX is the register's value as exactly --reg-bytes bytes of hex, most significant\n"
     "byte first (blanks, colons and 0x prefixes allowed). The field is --bits bits wide\n"
-    "and starts at register bit --start (bit 0 is the least significant).\n"
+    "and starts at register bit --start (bit 0 is the least significant); N is decimal\n"
+    "or 0x hex.\n"
     "get  prints the field's value in hex.\n"
     "set  writes FIELDHEX (a hex number) into the field and prints the new register value;\n"
     "     a value wider than the field is refused with exit status 1.\n"
@@ -65,9 +67,10 @@ std::string read_args(const ParsedOptions &options, FieldArgs &args) {
     if (!options.has(names[i])) {
       return std::string("missing --") + names[i];
     }
-    const auto value = parse_number(options.values.at(names[i]), 0xFFFFFFFFu);
+    const std::string &text = options.values.at(names[i]);
+    const auto value = parse_number(text, 0xFFFFFFFFu);
     if (!value) {
-      return std::string("--") + names[i] + " takes a whole number";
+      return std::string("--") + names[i] + " takes a whole number (decimal or 0x hex), not " + quoted(text);
     }
     *targets[i] = *value;
   }
@@ -89,6 +92,13 @@ std::string read_args(const ParsedOptions &options, FieldArgs &args) {
   }
   args.image = image_of(reg.bytes);
   return {};
+}
+
+// A value's hex digits without leading zeros ("0" for zero).
+std::string significant_hex(const std::vector<uint32_t> &words) {
+  const std::string digits = format_hex_value(words, static_cast<uint32_t>(words.size() * 32));
+  const size_t first = digits.find_first_not_of('0');
+  return first == std::string::npos ? "0" : digits.substr(first);
 }
 
 std::vector<uint32_t> get_field(const FieldArgs &args) {
@@ -123,7 +133,7 @@ int run_field(int argc, char **argv) {
   const std::string action = argv[1];
   const std::string command = "field " + action;
   if (action != "get" && action != "set") {
-    return usage_error("field", "unknown action '" + action + "' (expected get or set)");
+    return usage_error("field", "unknown action " + quoted(action) + " (expected get or set)");
   }
   const ParsedOptions options = parse_options(
       argc - 1, argv + 1, {{"start", true}, {"bits", true}, {"reg-bytes", true}, {"json", false}});
@@ -151,12 +161,18 @@ int run_field(int argc, char **argv) {
   if (!value.error.empty()) {
     return usage_error(command, "FIELDHEX: " + value.error);
   }
-  hdk_set_field_info(args.start, args.bits, args.reg_bytes, args.image.data(), value.words.data());
-  // The library leaves a field's top partial word unwritten when the value
-  // does not fit: reading the field back shows whether it took the value.
-  if (get_field(args) != value.words) {
-    return refused(command, "value 0x" + format_hex_value(value.words, static_cast<uint32_t>(value.words.size() * 32)) +
-                                " does not fit the " + std::to_string(args.bits) + "-bit field");
+  // A value wider than the field's words never reaches the library, which
+  // takes exactly that many; within them, the library leaves a field's top
+  // partial word unwritten when the value does not fit, so reading the field
+  // back shows whether it took the value. Both are the same refusal.
+  bool fits = value.words.size() == words_for_bits(args.bits);
+  if (fits) {
+    hdk_set_field_info(args.start, args.bits, args.reg_bytes, args.image.data(), value.words.data());
+    fits = get_field(args) == value.words;
+  }
+  if (!fits) {
+    return refused(command, "value 0x" + significant_hex(value.words) + " does not fit the " +
+                                std::to_string(args.bits) + "-bit field");
   }
   print_result(options, args, value.words, true);
   return kExitOk;

@@ -3,7 +3,9 @@
 
 #include <array>
 #include <cstdio>
+#include <set>
 #include <string>
+#include <string_view>
 
 #include "cli.hpp"
 #include "hex.hpp"
@@ -21,7 +23,11 @@ constexpr const char *kJ0Help =
     "                 characters; the frame repeats four times.\n"
     "        --len 64: a 64-byte frame of up to 62 characters closed by CR LF.\n"
     "        Shorter text is padded with blanks.\n"
-    "        --len 1: TEXT is one character, repeated 64 times. --len 0: no TEXT, all zeros.\n"
+    "        --len 1: TEXT is one character, repeated 64 times.\n"
+    "        --len 0: no TEXT; sends 64 zero bytes (no trace), which decode like a\n"
+    "                 one-character trace of a zero byte: trace length 1, text \"\\x00\".\n"
+    "        A warning on standard error tells when the pattern will not decode back to\n"
+    "        TEXT (a CR in a 64-byte trace, characters with bit 7 set).\n"
     "decode  classifies 64 received bytes (any rotation) and prints the trace length\n"
     "        (16, 64, 1 or 0) and the text; bytes that are not printable show as \\xHH.\n"
     "        HEX may separate bytes with blanks or colons and use 0x prefixes.\n"
@@ -31,9 +37,11 @@ constexpr const char *kCrc7Help =
     "usage: chiputil crc7 HEX\n"
     "       chiputil crc7 --text TEXT\n"
     "\n"
-    "Prints the CRC-7 of a 16-byte trace frame given as 16 bytes of hex (the CRC bits of\n"
-    "byte 0 are ignored and compared with the result when the marker bit is set), or of\n"
-    "the frame built from TEXT (up to 15 characters, padded with blanks).\n";
+    "Prints the CRC-7 of a 16-byte trace frame given as 16 bytes of hex, or of the frame\n"
+    "built from TEXT (up to 15 characters, padded with blanks). The CRC covers the frame as\n"
+    "it is sent, byte 0 being the marker alone, whatever byte 0 of HEX holds. When that byte\n"
+    "has the marker bit set, its CRC bits are compared with the result: exit status 1 when\n"
+    "they differ.\n";
 
 constexpr size_t kPatternBytes = 64;
 
@@ -50,7 +58,63 @@ const uint8_t *bytes_of(const std::string &text) {
   return reinterpret_cast<const uint8_t *>(text.data());
 }
 
-void print_pattern(const std::array<uint8_t, kPatternBytes> &pattern) {
+using Pattern = std::array<uint8_t, kPatternBytes>;
+
+// Why a pattern may not decode back to its text, from what the decoder
+// counts: a second CR rules out a 64-byte frame, and a byte with bit 7 set
+// reads as the marker of a 16-byte frame.
+std::string suspect_characters(uint32_t length, std::string_view text) {
+  std::string causes;
+  if (length == 64 && text.find('\r') != std::string_view::npos) {
+    causes = "a CR ends a 64-byte frame early";
+  }
+  for (const char c : text) {
+    if ((static_cast<uint8_t>(c) & 0x80) != 0) {
+      causes += std::string(causes.empty() ? "" : "; ") +
+                "characters with bit 7 set look like the marker of a 16-byte frame";
+      break;
+    }
+  }
+  return causes.empty() ? "" : " (" + causes + ")";
+}
+
+// Empty when a receiver decodes `pattern` back to trace length `length` and
+// the text `sent`, wherever in the repeating pattern it starts reading;
+// otherwise a warning saying what it decodes instead. Decoding every
+// rotation is the exact test: which rule applies first depends on where the
+// receiver starts.
+std::string round_trip_problem(const Pattern &pattern, uint32_t length, std::string_view sent) {
+  std::set<uint32_t> misread_lengths;
+  size_t misread_rotations = 0;
+  for (size_t shift = 0; shift < kPatternBytes; ++shift) {
+    Pattern received{};
+    for (size_t i = 0; i < kPatternBytes; ++i) {
+      received[i] = pattern[(i + shift) % kPatternBytes];
+    }
+    uint32_t decoded_length = 0;
+    Pattern text{};
+    (void)drv_decode_j0j1_rx_msg(received.data(), &decoded_length, text.data(), kPatternBytes);
+    const std::string_view decoded(reinterpret_cast<const char *>(text.data()), sent.size());
+    if (decoded_length != length || decoded != sent) {
+      misread_lengths.insert(decoded_length);
+      ++misread_rotations;
+    }
+  }
+  if (misread_rotations == 0) {
+    return {};
+  }
+  std::string lengths;
+  for (const uint32_t decoded : misread_lengths) {
+    lengths += (lengths.empty() ? "" : " or ") + std::to_string(decoded);
+  }
+  const std::string where = misread_rotations == kPatternBytes
+                                ? ""
+                                : " at " + std::to_string(misread_rotations) + " of the 64 rotations";
+  return "TEXT will not decode back to itself" + suspect_characters(length, sent) +
+         ": receivers decode trace length " + lengths + where;
+}
+
+void print_pattern(const Pattern &pattern) {
   for (size_t row = 0; row < kPatternBytes; row += 16) {
     std::printf("%s\n", format_hex(pattern.data() + row, 16).c_str());
   }
@@ -68,18 +132,18 @@ int encode(const ParsedOptions &options) {
                                               : "expected one TEXT argument");
   }
   const std::string text = wanted_operands != 0 ? options.operands[0] : std::string();
-  std::array<uint8_t, kPatternBytes> frame{};
-  std::array<uint8_t, kPatternBytes> pattern{};
+  Pattern frame{};
+  Pattern pattern{};
+  std::string padded;
   int32_t result = 0;
   if (*length == 16 || *length == 64) {
     const size_t characters = *length == 16 ? 15 : 62;
-    std::string body;
-    if (!padded_text(text, characters, body)) {
+    if (!padded_text(text, characters, padded)) {
       return usage_error(command, "TEXT has " + std::to_string(text.size()) +
                                       " characters; a " + std::to_string(*length) +
                                       "-byte trace holds at most " + std::to_string(characters));
     }
-    result = drv_encode_j0j1_tx_msg(*length, bytes_of(body), frame.data());
+    result = drv_encode_j0j1_tx_msg(*length, bytes_of(padded), frame.data());
     if (result == 0) {
       result = drv_assemble_j0j1_msg(*length, frame.data(), pattern.data());
     }
@@ -93,13 +157,10 @@ int encode(const ParsedOptions &options) {
   if (result != 0) {
     return refused(command, "the codec refused the trace");
   }
-  if (*length == 16) {
-    for (const char c : text) {
-      if ((static_cast<uint8_t>(c) & 0x80) != 0) {
-        std::fprintf(stderr, "chiputil j0 encode: warning: a character with bit 7 set looks like a "
-                             "frame marker; receivers will not find the frame\n");
-        break;
-      }
+  if (*length != 0) {
+    const std::string sent = *length == 1 ? text : padded;
+    if (const std::string problem = round_trip_problem(pattern, *length, sent); !problem.empty()) {
+      warning(command, problem);
     }
   }
   print_pattern(pattern);
@@ -133,7 +194,7 @@ int decode(const ParsedOptions &options) {
     return usage_error(command, "expected 64 bytes of hex, got " + std::to_string(hex.bytes.size()));
   }
   uint32_t trace_length = 0;
-  std::array<uint8_t, kPatternBytes> text{};
+  Pattern text{};
   if (drv_decode_j0j1_rx_msg(hex.bytes.data(), &trace_length, text.data(), kPatternBytes) != 0) {
     return refused(command, "the codec refused the received bytes");
   }
@@ -142,8 +203,8 @@ int decode(const ParsedOptions &options) {
     std::printf("{\"trace_length\": %u, \"text\": %s}\n", trace_length,
                 json_string(text.data(), shown).c_str());
   } else {
-    std::printf("trace length: %u\ntext: \"%s\"\n", trace_length,
-                escape_text(text.data(), shown).c_str());
+    const std::string_view decoded(reinterpret_cast<const char *>(text.data()), shown);
+    std::printf("trace length: %u\ntext: \"%s\"\n", trace_length, escape_text(decoded, '"').c_str());
   }
   return kExitOk;
 }
@@ -172,7 +233,7 @@ int run_j0(int argc, char **argv) {
     }
     return options.error.empty() ? decode(options) : usage_error("j0 decode", options.error);
   }
-  return usage_error("j0", "unknown action '" + action + "' (expected encode or decode)");
+  return usage_error("j0", "unknown action " + quoted(action) + " (expected encode or decode)");
 }
 
 int run_crc7(int argc, char **argv) {
@@ -213,13 +274,22 @@ int run_crc7(int argc, char **argv) {
     std::copy(hex.bytes.begin(), hex.bytes.end(), frame.begin());
     received = frame[0];
     compare = (received & 0x80) != 0;
+    // The CRC is computed over the frame as sent, as the encoder does: the
+    // marker set and the CRC bits clear, whatever byte 0 held.
+    frame[0] = 0x80;
     drv_j0j1_insert_crc7(frame.data());
   }
   const unsigned crc = frame[0] & 0x7Fu;
   std::printf("crc7: 0x%02x (frame byte 0 with marker: 0x%02x)\n", crc, crc | 0x80u);
   if (compare) {
-    std::printf("received byte 0: 0x%02x (CRC %s)\n", received,
-                (received & 0x7Fu) == crc ? "matches" : "differs");
+    const unsigned received_crc = received & 0x7Fu;
+    std::printf("received byte 0: 0x%02x (CRC %s)\n", received, received_crc == crc ? "matches" : "differs");
+    if (received_crc != crc) {
+      char message[64];
+      std::snprintf(message, sizeof message, "the received CRC 0x%02x differs from the frame's 0x%02x",
+                    received_crc, crc);
+      return refused(command, message);
+    }
   }
   return kExitOk;
 }

@@ -1,5 +1,9 @@
 #include "hex.hpp"
 
+#include <algorithm>
+
+#include "text.hpp"
+
 namespace chiputil {
 namespace {
 
@@ -36,7 +40,7 @@ std::string collect_digits(std::string_view text, std::string &error) {
     }
     group_start = false;
     if (digit_value(c) < 0) {
-      error = "malformed hex: '" + std::string(1, c) + "' at position " + std::to_string(i + 1) +
+      error = "malformed hex: " + quoted(std::string_view(&text[i], 1)) + " at position " + std::to_string(i + 1) +
               " is not a hex digit (expected pairs of 0-9a-f, optionally separated by blanks or "
               "colons)";
       return {};
@@ -75,13 +79,10 @@ ParsedWords parse_hex_value(std::string_view text, size_t words) {
     result.error = "malformed hex: no digits";
     return result;
   }
-  // Leading zeros never make a value too wide.
+  // Leading zeros never make a value wider.
   const size_t first = digits.find_first_not_of('0');
   digits.erase(0, first == std::string::npos ? digits.size() - 1 : first);
-  if (digits.size() > words * 8) {
-    result.error = "value 0x" + digits + " needs more than " + std::to_string(words * 32) + " bits";
-    return result;
-  }
+  words = std::max(words, (digits.size() + 7) / 8);
   result.words.assign(words, 0);
   for (size_t i = 0; i < digits.size(); ++i) {
     const size_t nibble = digits.size() - 1 - i;  // 0 = least significant

@@ -20,8 +20,9 @@ struct ParsedHex {
 ParsedHex parse_hex_bytes(std::string_view text);
 
 // A number written in hex, with or without 0x, as 32-bit words, most
-// significant word first, in exactly `words` words. Fails when the text is
-// not hex or the value needs more words.
+// significant word first: `words` words, or as many more as the value
+// needs (leading zeros need none). Fails only when the text is not hex, so
+// the caller decides what a value too wide for its use means.
 struct ParsedWords {
   std::vector<uint32_t> words;
   std::string error;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli.hpp"
+#include "text.hpp"
 
 namespace {
 
@@ -52,8 +53,8 @@ int main(int argc, char **argv) {
     }
   }
   std::fprintf(stderr,
-               "chiputil: unknown command '%s' (expected j0, crc7, fmea, field or demo; see "
+               "chiputil: unknown command %s (expected j0, crc7, fmea, field or demo; see "
                "'chiputil --help')\n",
-               command.c_str());
+               chiputil::quoted(command).c_str());
   return chiputil::kExitUsage;
 }

@@ -1,5 +1,6 @@
 #include "text.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace chiputil {
@@ -15,19 +16,26 @@ bool printable(uint8_t byte) { return byte >= 0x20 && byte < 0x7F; }
 
 }  // namespace
 
-std::string escape_text(const uint8_t *bytes, size_t count) {
-  std::string text;
-  for (size_t i = 0; i < count; ++i) {
-    const uint8_t b = bytes[i];
-    if (b == '\\') {
-      text += "\\\\";
+std::string escape_text(std::string_view text, char quote) {
+  std::string shown;
+  for (const char c : text) {
+    const auto b = static_cast<uint8_t>(c);
+    if (c == '\\' || (quote != '\0' && c == quote)) {
+      shown.push_back('\\');
+      shown.push_back(c);
     } else if (printable(b)) {
-      text.push_back(static_cast<char>(b));
+      shown.push_back(c);
     } else {
-      text += hex_escape("\\x%02x", b);
+      shown += hex_escape("\\x%02x", b);
     }
   }
-  return text;
+  return shown;
+}
+
+std::string quoted(std::string_view text) { return "'" + escape_text(text, '\'') + "'"; }
+
+bool is_printable(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return printable(static_cast<uint8_t>(c)); });
 }
 
 std::string json_string(const uint8_t *bytes, size_t count) {
