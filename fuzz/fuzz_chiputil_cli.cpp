@@ -9,7 +9,9 @@
 // - parse_arguments on an argument list spelt from typed tokens, each of
 //   which says what the parser must make of it (an operand, an option and
 //   its value, help, "--", or the first error, named as typed), so the
-//   generator is the model.
+//   generator is the model;
+// - the notes of chiputil fmea on the quoted text taken as an FMEA command:
+//   printable lines, and none for a command of well-formed options.
 //
 // Input: byte 0 picks the number's limit; then a length byte and that many
 // bytes for the number text, the same for the quoted text, four bytes of a
@@ -24,6 +26,7 @@
 
 #include "fuzz_support.hpp"
 #include "tools/chiputil/cli.hpp"
+#include "tools/chiputil/fmea_notes.hpp"
 #include "tools/chiputil/hex.hpp"
 #include "tools/chiputil/text.hpp"
 
@@ -168,6 +171,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::string hex_error = chiputil::parse_hex_bytes(text).error;
   const std::string value_error = chiputil::parse_hex_value(text, 1).error;
   FUZZ_CHECK(chiputil::is_printable(hex_error) && chiputil::is_printable(value_error));
+
+  const auto command = fuzz::c_string(text);
+  for (const std::string &note : chiputil::fmea_command_notes(command.data())) FUZZ_CHECK(chiputil::is_printable(note));
+  const std::string well_formed = "read[addr=" + std::to_string(value) + ",mask=" + hex + ",cmp_val=1,val=2] inject[val=" +
+                                  hex + "] dfx[" + std::to_string(value) + ",7]";
+  FUZZ_CHECK(chiputil::fmea_command_notes(well_formed.c_str()).empty());
 
   const Spelt spelt = spell_arguments(in);
   const ParsedOptions parsed = chiputil::parse_arguments(spelt.args, kWanted);

@@ -172,6 +172,12 @@ const Case kCases[] = {
      "chiputil fmea: note: wc: could not read 'addr=3' (no ']' closes the option); it shows as 0\n"
      "chiputil fmea: note: rc: could not read 'addr=\\x0dz' (a key takes one separator, then a "
      "decimal or 0x hex number); it shows as 0\n"},
+    {"fmea 'read[addr=1,addr=2] read[addr=3] dfx[1,0x2]'", 0,
+     "read         addr=0x1 mask=0x0 val=0x0 cmp_val=0x0\ndfx          2\n",
+     "chiputil fmea: note: read: ignored 'addr=2' (only the first of each key counts)\n"
+     "chiputil fmea: note: read: only the first 'read[' counts; the others are ignored\n"
+     "chiputil fmea: note: dfx: 1 decimal number ignored (a list that holds a 0x number counts only "
+     "its 0x numbers)\n"},
     {"fmea 'dfx[1,2'", 1, "",
      "chiputil fmea: note: could not read the dfx list (no ']' closes it)\n"
      "chiputil fmea: no option found (expected e.g. read[addr=0x10] or dfx[1,2])\n"},
