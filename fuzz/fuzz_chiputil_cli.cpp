@@ -158,11 +158,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   FUZZ_CHECK(chiputil::parse_number(number, max) == reference_number(number, max));
   char hex[16];
   std::snprintf(hex, sizeof hex, "0x%x", value);
-  for (const std::string &written : {std::to_string(value), "0" + std::to_string(value), std::string(hex)}) {
+  for (const std::string &written :
+       {std::to_string(value), "0" + std::to_string(value), std::string(hex)}) {
     FUZZ_CHECK(chiputil::parse_number(written, 0xFFFFFFFFu) == value);
     FUZZ_CHECK(chiputil::parse_number(written, value) == value);
     FUZZ_CHECK(value == 0 || !chiputil::parse_number(written, value - 1));
-    FUZZ_CHECK(!chiputil::parse_number(" " + written, 0xFFFFFFFFu) && !chiputil::parse_number(written + "\n", 0xFFFFFFFFu));
+    FUZZ_CHECK(!chiputil::parse_number(" " + written, 0xFFFFFFFFu) &&
+               !chiputil::parse_number(written + "\n", 0xFFFFFFFFu));
   }
 
   const std::string shown = chiputil::quoted(text);
@@ -173,15 +175,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   FUZZ_CHECK(chiputil::is_printable(hex_error) && chiputil::is_printable(value_error));
 
   const auto command = fuzz::c_string(text);
-  for (const std::string &note : chiputil::fmea_command_notes(command.data())) FUZZ_CHECK(chiputil::is_printable(note));
-  const std::string well_formed = "read[addr=" + std::to_string(value) + ",mask=" + hex + ",cmp_val=1,val=2] inject[val=" +
-                                  hex + "] dfx[" + std::to_string(value) + ",7]";
+  for (const std::string &note : chiputil::fmea_command_notes(command.data()))
+    FUZZ_CHECK(chiputil::is_printable(note));
+  const std::string well_formed = "read[addr=" + std::to_string(value) + ",mask=" + hex +
+                                  ",cmp_val=1,val=2] inject[val=" + hex + "] dfx[" +
+                                  std::to_string(value) + ",7]";
   FUZZ_CHECK(chiputil::fmea_command_notes(well_formed.c_str()).empty());
 
   const Spelt spelt = spell_arguments(in);
   const ParsedOptions parsed = chiputil::parse_arguments(spelt.args, kWanted);
   const ParsedOptions &expected = spelt.expected;
-  FUZZ_CHECK(parsed.help == expected.help && parsed.error == expected.error && chiputil::is_printable(parsed.error));
+  FUZZ_CHECK(parsed.help == expected.help && parsed.error == expected.error &&
+             chiputil::is_printable(parsed.error));
   FUZZ_CHECK(parsed.values == expected.values && parsed.operands == expected.operands);
   return 0;
 }

@@ -69,7 +69,9 @@ std::string hex_rows(const std::string &bytes) {
 }
 
 // A 64-byte frame of TEXT: padded with blanks to 62 characters, then CR LF.
-std::string frame64(const std::string &text) { return text + std::string(62 - text.size(), ' ') + "\r\n"; }
+std::string frame64(const std::string &text) {
+  return text + std::string(62 - text.size(), ' ') + "\r\n";
+}
 
 const std::string kSpacesRow = "c8" + repeat(" 20", 15);
 const std::string kCrcOfSpaces = "crc7: 0x48 (frame byte 0 with marker: 0xc8)\n";
@@ -123,15 +125,18 @@ const Case kCases[] = {
      "chiputil field set: value 0x123456789 does not fit the 8-bit field\n"},
     {"field set --start 0 --bits 32 --reg-bytes 4 12345678 1ffffffff", 1, "",
      "chiputil field set: value 0x1ffffffff does not fit the 32-bit field\n"},
-    {"field set --start 0 --bits 32 --reg-bytes 4 12345678 00000000ffffffff", 0, "register: 0xffffffff\n", ""},
+    {"field set --start 0 --bits 32 --reg-bytes 4 12345678 00000000ffffffff", 0,
+     "register: 0xffffffff\n", ""},
     // Every message is one printable line: echoed text is quoted and escaped.
     {"\"$(printf 'foo\\nbar')\"", 2, "",
      "chiputil: unknown command 'foo\\x0abar' (expected j0, crc7, fmea, field or demo; see "
      "'chiputil --help')\n"},
     {"\"it's\"", 2, "",
-     "chiputil: unknown command 'it\\'s' (expected j0, crc7, fmea, field or demo; see 'chiputil --help')\n"},
+     "chiputil: unknown command 'it\\'s' (expected j0, crc7, fmea, field or demo; see "
+     "'chiputil --help')\n"},
     {"field \"$(printf 'g\\351t')\"", 2, "",
-     "chiputil field: unknown action 'g\\xe9t' (expected get or set) (see 'chiputil field --help')\n"},
+     "chiputil field: unknown action 'g\\xe9t' (expected get or set) (see "
+     "'chiputil field --help')\n"},
     {"j0 decode \"$(printf 'c8\\r')\"", 2, "",
      "chiputil j0 decode: malformed hex: '\\x0d' at position 3 is not a hex digit (expected pairs of "
      "0-9a-f, optionally separated by blanks or colons) (see 'chiputil j0 decode --help')\n"},
@@ -140,7 +145,8 @@ const Case kCases[] = {
     {"j0 decode \"$('" CHIPUTIL_PATH "' j0 encode 'a\"b')\"", 0,
      "trace length: 16\ntext: \"a\\\"b            \"\n", ""},
     // The CRC of a frame does not depend on byte 0; a mismatch is refused.
-    {"crc7 004c43372f504f525433204a30205458", 0, "crc7: 0x0f (frame byte 0 with marker: 0x8f)\n", ""},
+    {"crc7 004c43372f504f525433204a30205458", 0,
+     "crc7: 0x0f (frame byte 0 with marker: 0x8f)\n", ""},
     {"crc7 864c43372f504f525433204a30205458", 1,
      "crc7: 0x0f (frame byte 0 with marker: 0x8f)\nreceived byte 0: 0x86 (CRC differs)\n",
      "chiputil crc7: the received CRC 0x06 differs from the frame's 0x0f\n"},
@@ -156,7 +162,8 @@ const Case kCases[] = {
      "chiputil j0 encode: warning: TEXT will not decode back to itself (characters with bit 7 set "
      "look like the marker of a 16-byte frame): receivers decode trace length 0\n"},
     // Options are spelt in full; an unknown one is named as typed.
-    {"j0 encode -LC7", 2, "", "chiputil j0 encode: unknown option '-LC7' (see 'chiputil j0 encode --help')\n"},
+    {"j0 encode -LC7", 2, "",
+     "chiputil j0 encode: unknown option '-LC7' (see 'chiputil j0 encode --help')\n"},
     {"j0 decode --json=1 x", 2, "",
      "chiputil j0 decode: option '--json' takes no value (see 'chiputil j0 decode --help')\n"},
     // Parameters the FMEA parser could not read are noted; the result stands.

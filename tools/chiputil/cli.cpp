@@ -53,7 +53,9 @@ void warning(const std::string &command, const std::string &message) {
   report(command, "warning: " + message);
 }
 
-void note(const std::string &command, const std::string &message) { report(command, "note: " + message); }
+void note(const std::string &command, const std::string &message) {
+  report(command, "note: " + message);
+}
 
 ParsedOptions parse_arguments(const std::vector<std::string> &args,
                               const std::vector<OptionSpec> &wanted) {
@@ -61,7 +63,8 @@ ParsedOptions parse_arguments(const std::vector<std::string> &args,
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string &arg = args[i];
     if (arg == "--") {
-      parsed.operands.insert(parsed.operands.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+      parsed.operands.insert(parsed.operands.end(), args.begin() + static_cast<long>(i) + 1,
+                             args.end());
       break;
     }
     if (arg.size() < 2 || arg[0] != '-') {
@@ -76,7 +79,8 @@ ParsedOptions parse_arguments(const std::vector<std::string> &args,
     // whole word, so that -LC7 is reported as typed.
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec *option = arg[1] == '-' ? find_option(wanted, std::string_view(name).substr(2)) : nullptr;
+    const OptionSpec *option =
+        arg[1] == '-' ? find_option(wanted, std::string_view(name).substr(2)) : nullptr;
     if (name == "--help") {
       parsed.error = "option '--help' takes no value";
       return parsed;

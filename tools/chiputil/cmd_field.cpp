@@ -70,7 +70,8 @@ std::string read_args(const ParsedOptions &options, FieldArgs &args) {
     const std::string &text = options.values.at(names[i]);
     const auto value = parse_number(text, 0xFFFFFFFFu);
     if (!value) {
-      return std::string("--") + names[i] + " takes a whole number (decimal or 0x hex), not " + quoted(text);
+      return std::string("--") + names[i] + " takes a whole number (decimal or 0x hex), not " +
+             quoted(text);
     }
     *targets[i] = *value;
   }
@@ -167,7 +168,8 @@ int run_field(int argc, char **argv) {
   // back shows whether it took the value. Both are the same refusal.
   bool fits = value.words.size() == words_for_bits(args.bits);
   if (fits) {
-    hdk_set_field_info(args.start, args.bits, args.reg_bytes, args.image.data(), value.words.data());
+    hdk_set_field_info(args.start, args.bits, args.reg_bytes, args.image.data(),
+                       value.words.data());
     fits = get_field(args) == value.words;
   }
   if (!fits) {

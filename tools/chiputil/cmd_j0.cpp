@@ -204,7 +204,8 @@ int decode(const ParsedOptions &options) {
                 json_string(text.data(), shown).c_str());
   } else {
     const std::string_view decoded(reinterpret_cast<const char *>(text.data()), shown);
-    std::printf("trace length: %u\ntext: \"%s\"\n", trace_length, escape_text(decoded, '"').c_str());
+    std::printf("trace length: %u\ntext: \"%s\"\n", trace_length,
+                escape_text(decoded, '"').c_str());
   }
   return kExitOk;
 }
@@ -283,11 +284,12 @@ int run_crc7(int argc, char **argv) {
   std::printf("crc7: 0x%02x (frame byte 0 with marker: 0x%02x)\n", crc, crc | 0x80u);
   if (compare) {
     const unsigned received_crc = received & 0x7Fu;
-    std::printf("received byte 0: 0x%02x (CRC %s)\n", received, received_crc == crc ? "matches" : "differs");
+    std::printf("received byte 0: 0x%02x (CRC %s)\n", received,
+                received_crc == crc ? "matches" : "differs");
     if (received_crc != crc) {
       char message[64];
-      std::snprintf(message, sizeof message, "the received CRC 0x%02x differs from the frame's 0x%02x",
-                    received_crc, crc);
+      std::snprintf(message, sizeof message,
+                    "the received CRC 0x%02x differs from the frame's 0x%02x", received_crc, crc);
       return refused(command, message);
     }
   }

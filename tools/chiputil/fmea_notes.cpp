@@ -89,7 +89,8 @@ std::vector<std::string> option_notes(const char *name, const char *option) {
                     (unread.size() == 1 ? "; it shows as 0" : "; they show as 0"));
   }
   if (!repeated.empty()) {
-    notes.push_back(std::string(name) + ": ignored " + list_of(repeated) + " (only the first of each key counts)");
+    notes.push_back(std::string(name) + ": ignored " + list_of(repeated) +
+                    " (only the first of each key counts)");
   }
   return notes;
 }
@@ -105,13 +106,15 @@ size_t ignored_decimals(const char *list) {
       while (end < size && drv_fmea_char_is_x_digital(list[end]) != 0) {
         ++end;
       }
-      std::fill(covered.begin() + static_cast<long>(i), covered.begin() + static_cast<long>(end), true);
+      std::fill(covered.begin() + static_cast<long>(i), covered.begin() + static_cast<long>(end),
+                true);
     }
   }
   size_t runs = 0;
   for (size_t i = 0; i < size; ++i) {
     const bool free_digit = !covered[i] && drv_fmea_char_is_d_digital(list[i]) != 0;
-    const bool after_free_digit = i > 0 && !covered[i - 1] && drv_fmea_char_is_d_digital(list[i - 1]) != 0;
+    const bool after_free_digit =
+        i > 0 && !covered[i - 1] && drv_fmea_char_is_d_digital(list[i - 1]) != 0;
     runs += free_digit && !after_free_digit ? 1 : 0;
   }
   return runs;
@@ -130,7 +133,8 @@ std::vector<std::string> fmea_command_notes(const char *command) {
     const std::vector<std::string> own = option_notes(name, option);
     notes.insert(notes.end(), own.begin(), own.end());
     if (std::strstr(option + 1, keyword.c_str()) != nullptr) {
-      notes.push_back(std::string(name) + ": only the first " + quoted(keyword) + " counts; the others are ignored");
+      notes.push_back(std::string(name) + ": only the first " + quoted(keyword) +
+                      " counts; the others are ignored");
     }
   }
   char *list = drv_fmea_get_opt_string(command, "dfx");
@@ -139,7 +143,8 @@ std::vector<std::string> fmea_command_notes(const char *command) {
   }
   if (list != nullptr && drv_fmea_get_x_num_count(list) != 0) {
     if (const size_t ignored = ignored_decimals(list); ignored != 0) {
-      notes.push_back("dfx: " + std::to_string(ignored) + (ignored == 1 ? " decimal number" : " decimal numbers") +
+      notes.push_back("dfx: " + std::to_string(ignored) +
+                      (ignored == 1 ? " decimal number" : " decimal numbers") +
                       " ignored (a list that holds a 0x number counts only its 0x numbers)");
     }
   }

@@ -40,7 +40,8 @@ std::string collect_digits(std::string_view text, std::string &error) {
     }
     group_start = false;
     if (digit_value(c) < 0) {
-      error = "malformed hex: " + quoted(std::string_view(&text[i], 1)) + " at position " + std::to_string(i + 1) +
+      error = "malformed hex: " + quoted(std::string_view(&text[i], 1)) + " at position " +
+              std::to_string(i + 1) +
               " is not a hex digit (expected pairs of 0-9a-f, optionally separated by blanks or "
               "colons)";
       return {};

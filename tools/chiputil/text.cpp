@@ -35,7 +35,8 @@ std::string escape_text(std::string_view text, char quote) {
 std::string quoted(std::string_view text) { return "'" + escape_text(text, '\'') + "'"; }
 
 bool is_printable(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return printable(static_cast<uint8_t>(c)); });
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return printable(static_cast<uint8_t>(c)); });
 }
 
 std::string json_string(const uint8_t *bytes, size_t count) {
