@@ -6,11 +6,24 @@
 #include <pthread.h>
 #include <semaphore.h>
 
+#include <cerrno>
+
 namespace {
 
 constexpr uint32_t kOwnModule = 0;
 
 sem_t *semaphore_in(void **slot) { return static_cast<sem_t *>(*slot); }
+
+// A slot that holds no lock (never initialised, or destroyed) is refused by
+// every call on it, with EINVAL as the platform gives for an invalid
+// semaphore, rather than handed to the platform as a null semaphore.
+bool refuse_empty(void **slot) {
+  if (*slot != nullptr) {
+    return false;
+  }
+  errno = EINVAL;
+  return true;
+}
 
 void release_into_null_slot(void **slot, void *object) {
   osal_free_sdk(kOwnModule, object);
@@ -67,7 +80,7 @@ extern "C" int32_t osal_int_lock_mutex_init(void **slot) {
 }
 
 extern "C" void *osal_int_lock(void **slot) {
-  if (slot == nullptr) {
+  if (slot == nullptr || refuse_empty(slot)) {
     return nullptr;
   }
   sem_t *lock = semaphore_in(slot);
@@ -75,13 +88,13 @@ extern "C" void *osal_int_lock(void **slot) {
 }
 
 extern "C" void osal_int_unlock(void **slot) {
-  if (slot != nullptr) {
+  if (slot != nullptr && !refuse_empty(slot)) {
     (void)sem_post(semaphore_in(slot));
   }
 }
 
 extern "C" int32_t osal_int_lock_destroy(void **slot) {
-  if (slot == nullptr) {
+  if (slot == nullptr || refuse_empty(slot)) {
     return -1;
   }
   const int result = sem_destroy(semaphore_in(slot));

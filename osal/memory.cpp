@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "block_header.hpp"
+#include "live_blocks.hpp"
 
 osal_malloc_counters g_osal_malloc_data[OSAL_MODULE_COUNT] = {};
 osal_hook_funcs g_osal_hook_funcs = {nullptr, nullptr};
@@ -53,12 +54,20 @@ extern "C" void *osal_malloc_sdk(uint32_t module, uint32_t size) {
   if (block == nullptr) {
     return nullptr;
   }
+  unsigned char *area = block + OSAL_BLOCK_HEADER_SIZE;
+  {
+    osal::LiveShardGuard live(area);
+    if (!osal::address_set_insert(live.areas(), reinterpret_cast<uintptr_t>(area))) {
+      hdk_free(block);
+      return nullptr;
+    }
+  }
   osal_malloc_counters &entry = g_osal_malloc_data[module];
   counter_add(entry.malloc_size, size);
   counter_add(entry.malloc_count, 1);
   const osal::BlockHeader header{OSAL_BLOCK_TAG(module), size};
   std::memcpy(block, &header, sizeof header);
-  return block + sizeof header;
+  return area;
 }
 
 extern "C" void *osal_malloc_zero_sdk(uint32_t module, uint32_t size) {
@@ -91,9 +100,25 @@ extern "C" void osal_free_sdk(uint32_t module, void *area) {
   if (area == nullptr || !osal::module_in_table(module)) {
     return;
   }
+  osal_malloc_counters &entry = g_osal_malloc_data[module];
   unsigned char *block = header_of(area);
-  if (osal::settle_release(block, module, g_osal_malloc_data[module]) !=
-      osal::Release::kRefusedKeep) {
+  osal::Release verdict = osal::Release::kRefusedKeep;
+  {
+    // Checked and settled under the shard's lock, so that two releases of
+    // one block cannot both pass; the header is read only once the block
+    // is known to be live.
+    osal::LiveShardGuard live(area);
+    const auto address = reinterpret_cast<uintptr_t>(area);
+    if (!osal::address_set_contains(live.areas(), address)) {
+      counter_add(entry.free_error_count, 1);
+      return;
+    }
+    verdict = osal::settle_release(block, module, entry);
+    if (verdict != osal::Release::kRefusedKeep) {
+      (void)osal::address_set_erase(live.areas(), address);
+    }
+  }
+  if (verdict != osal::Release::kRefusedKeep) {
     hdk_free(block);
   }
 }

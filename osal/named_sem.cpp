@@ -47,7 +47,11 @@ extern "C" void hdk_sem_destroy(hdk_named_sem *record) {
   if (record == nullptr) {
     return;
   }
-  (void)sem_close(record->sem);
+  // A record whose create failed holds no handle (SEM_FAILED is null here):
+  // there is nothing to close, but the name is still unlinked.
+  if (record->sem != nullptr && record->sem != SEM_FAILED) {
+    (void)sem_close(record->sem);
+  }
   (void)sem_unlink(record->name);
 }
 

@@ -5,6 +5,7 @@
 #include <pthread.h>
 
 #include <bit>
+#include <cerrno>
 
 #include "platform_seam.hpp"
 
@@ -16,6 +17,11 @@ static_assert(sizeof(pthread_t) == sizeof(osal_thread_id));
 
 osal_thread_id id_of(pthread_t thread) { return std::bit_cast<osal_thread_id>(thread); }
 pthread_t thread_of(osal_thread_id id) { return std::bit_cast<pthread_t>(id); }
+
+// 0 is osal_thread_create's "no thread". The platform may take it for a
+// thread descriptor and read through it, so it is answered here as a
+// thread that does not exist.
+constexpr osal_thread_id kNoThread = 0;
 
 }  // namespace
 
@@ -50,7 +56,7 @@ extern "C" osal_thread_id osal_thread_create(uint32_t /*reserved0*/, uint32_t /*
 }
 
 extern "C" int32_t osal_thread_destroy(osal_thread_id thread) {
-  return pthread_cancel(thread_of(thread));
+  return thread == kNoThread ? ESRCH : pthread_cancel(thread_of(thread));
 }
 
 extern "C" osal_thread_id osal_thread_self(void) { return id_of(pthread_self()); }
@@ -58,5 +64,5 @@ extern "C" osal_thread_id osal_thread_self(void) { return id_of(pthread_self());
 extern "C" const char *osal_thread_name(void) { return " "; }
 
 extern "C" int32_t osal_thread_detach(osal_thread_id thread) {
-  return pthread_detach(thread_of(thread));
+  return thread == kNoThread ? ESRCH : pthread_detach(thread_of(thread));
 }

@@ -11,8 +11,11 @@
 
 namespace chip_reg {
 
-// Words of a register image of reg_bytes bytes.
-constexpr uint32_t image_words(uint32_t reg_bytes) { return (reg_bytes + 3u) / 4u; }
+// Words of a register image of reg_bytes bytes. Rounded up without adding
+// to reg_bytes first, which would wrap to 0 words just below 4 GiB.
+constexpr uint32_t image_words(uint32_t reg_bytes) {
+  return reg_bytes / 4u + (reg_bytes % 4u != 0 ? 1u : 0u);
+}
 
 // Words of a field buffer of field_bits bits.
 constexpr uint32_t field_words(uint32_t field_bits) {
@@ -38,7 +41,7 @@ constexpr uint32_t element_start_bit(const hdk_reg_info &r, uint32_t elem) {
 constexpr uint32_t low_bits(uint32_t n) { return (uint32_t{1} << n) - 1u; }
 
 static_assert(image_words(0) == 0 && image_words(1) == 1 && image_words(12) == 3);
-static_assert(image_words(1023) == 256);
+static_assert(image_words(1023) == 256 && image_words(0xFFFFFFFFu) == 0x40000000u);
 static_assert(field_words(1) == 1 && field_words(32) == 1 && field_words(33) == 2);
 static_assert(field_lies_within(96, 32, 16) && !field_lies_within(97, 32, 16));
 static_assert(!field_lies_within(0, 0, 4) && !field_lies_within(0xFFFFFFFFu, 2, 1023));

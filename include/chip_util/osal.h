@@ -69,27 +69,36 @@ CHIP_UTIL_API void osal_register_free(osal_free_hook hook);
  * Null, counting nothing, for a size of 0, for a size above
  * UINT32_MAX - 8 (the header would not fit a 32-bit request), for a module
  * number of OSAL_MODULE_COUNT or more (it has no counters), or when the
- * heap is exhausted. */
+ * heap (or the registry of live blocks, see osal_free_sdk) is exhausted. */
 CHIP_UTIL_API void *osal_malloc_sdk(uint32_t module, uint32_t size);
 
 /* As osal_malloc_sdk, with the area filled with zero bytes. */
 CHIP_UTIL_API void *osal_malloc_zero_sdk(uint32_t module, uint32_t size);
 
 /* Releases a block from osal_malloc_sdk under the module it was allocated
- * under. The release is verified when the header's tag carries 0xAAAAAA in
- * its low 24 bits and `module` in its top 8, and the module's malloc_size is
- * at least the header's size: then malloc_size shrinks by that size,
- * free_count grows by 1, both header words are set to 0 and the block goes
- * back to the heap. Otherwise free_error_count of `module` (the caller's,
- * not the tag's) grows by 1 and the header is left as it is; a block whose
- * tag is intact (wrong module, or a size above the module's count) still
- * goes back to the heap, while a pointer whose header lacks the tag is NOT
- * handed to the heap, since it may never have been a heap block at all (its
- * memory, if it was one, is leaked rather than risk corrupting the heap).
+ * under. The library keeps a registry of the blocks that are live (handed
+ * out and not yet released), apart from the blocks themselves, and
+ * consults it first: a pointer that is not a live block (a second release
+ * of any block, of any size, even one whose pages the heap has already
+ * returned to the system; a pointer into a block; memory that never came
+ * from osal_malloc_sdk, forged header or not) counts 1 in free_error_count
+ * of `module`, and nothing is read, written or freed. So every double
+ * release is counted, until the heap hands the same address out again
+ * through osal_malloc_sdk: from then on the pointer names the new block.
+ * For a live block, the release is verified when the header's tag carries
+ * 0xAAAAAA in its low 24 bits and `module` in its top 8, and the module's
+ * malloc_size is at least the header's size: then malloc_size shrinks by
+ * that size, free_count grows by 1, both header words are set to 0 and the
+ * block goes back to the heap. Otherwise free_error_count of `module` (the
+ * caller's, not the tag's) grows by 1 and the header is left as it is; a
+ * block whose tag is intact (wrong module, or a size above the module's
+ * count) still goes back to the heap, while a block whose tag was damaged
+ * is kept (not freed, still live): the header may be repaired and the
+ * block released again.
  * A null pointer, and any pointer with a module number of
  * OSAL_MODULE_COUNT or more, is ignored: nothing is read, freed or counted.
- * The 8 bytes in front of `area` are read, so `area` must be at least a
- * pointer into memory that has 8 readable bytes before it. */
+ * The registry costs a short lock per allocation and release, held by no
+ * two threads for the same shard of addresses at once (see bench/). */
 CHIP_UTIL_API void osal_free_sdk(uint32_t module, void *area);
 
 /* ==== Time, delays and stack trace ======================================= */
@@ -171,17 +180,20 @@ CHIP_UTIL_API int32_t osal_int_lock_mutex_init(void **slot);
 
 /* Waits for the semaphore lock in *slot: the lock object once taken; null
  * for a null slot address or a failed wait (a signal interrupting the wait
- * is not retried). Not recursive. */
+ * is not retried). Not recursive. A slot that holds no lock (null: never
+ * initialised, or destroyed) gives null with errno EINVAL. */
 CHIP_UTIL_API void *osal_int_lock(void **slot);
 
-/* Gives the semaphore lock in *slot back; a null slot address is ignored.
+/* Gives the semaphore lock in *slot back; a null slot address is ignored,
+ * and so (with errno EINVAL) is a slot that holds no lock.
  * The lock has no owner: any thread may unlock, and an extra unlock lets a
  * second holder in. */
 CHIP_UTIL_API void osal_int_unlock(void **slot);
 
 /* Destroys the semaphore lock in *slot and releases it: 0 with *slot set to
- * null; -1 for a null slot address; -1 when the semaphore cannot be
- * destroyed (object and slot then stay as they were). */
+ * null; -1 for a null slot address; -1 with errno EINVAL for a slot that
+ * holds no lock (a second destroy included); -1 when the semaphore cannot
+ * be destroyed (object and slot then stay as they were). */
 CHIP_UTIL_API int32_t osal_int_lock_destroy(void **slot);
 
 /* ==== Named semaphores ==================================================== */
@@ -201,7 +213,8 @@ typedef struct hdk_named_sem {
 CHIP_UTIL_API sem_t *hdk_sem_create(const char *name, uint32_t reserved, uint32_t value);
 
 /* sem_close(record->sem), then sem_unlink(record->name); both results are
- * ignored. A null record is ignored. */
+ * ignored. A null record is ignored. A null (SEM_FAILED) handle, left by a
+ * failed hdk_sem_create, is not closed; the name is still unlinked. */
 CHIP_UTIL_API void hdk_sem_destroy(hdk_named_sem *record);
 
 /* sem_wait(sem), result passed through (-1 also when a signal interrupts
@@ -246,7 +259,8 @@ CHIP_UTIL_API osal_thread_id osal_thread_create(uint32_t reserved0, uint32_t res
  * record under module 0 and returns null. A null record returns null. */
 CHIP_UTIL_API void *osal_th_start_routine(void *start_info);
 
-/* pthread_cancel(thread), result passed through (0 or an error number). */
+/* pthread_cancel(thread), result passed through (0 or an error number).
+ * The id 0 ("no thread") gives ESRCH and is never handed to the platform. */
 CHIP_UTIL_API int32_t osal_thread_destroy(osal_thread_id thread);
 
 /* The calling thread's id. */
@@ -255,7 +269,8 @@ CHIP_UTIL_API osal_thread_id osal_thread_self(void);
 /* A constant " " (one blank) for every thread. */
 CHIP_UTIL_API const char *osal_thread_name(void);
 
-/* pthread_detach(thread), result passed through (0 or an error number). */
+/* pthread_detach(thread), result passed through (0 or an error number).
+ * The id 0 ("no thread") gives ESRCH and is never handed to the platform. */
 CHIP_UTIL_API int32_t osal_thread_detach(osal_thread_id thread);
 
 /* ==== String and sort wrappers ============================================
