@@ -2,10 +2,12 @@
 // LLVMFuzzerTestOneInput on every file, then on DRAWS inputs drawn from a
 // fixed seed: a replayed input with one to four bytes changed and sometimes
 // cut, or (one time in four) up to 256 fresh bytes. So every ordinary build
-// runs a short, repeatable randomized test of the target's model. Each input
-// is handed over in a heap block of exactly its size, as libFuzzer does. A
-// failed invariant aborts inside the target; a file that cannot be read
-// fails the run.
+// runs a short, repeatable randomized test of the target's model. The
+// environment variable CHIP_UTIL_FUZZ_REPLAY_DRAWS, when set, replaces
+// DRAWS: with 0 only the committed inputs run, which shows whether they
+// alone pin every case the model checks. Each input is handed over in a
+// heap block of exactly its size, as libFuzzer does. A failed invariant
+// aborts inside the target; a file that cannot be read fails the run.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +33,9 @@ int main(int argc, char **argv) {
     run(replayed.emplace_back(std::istreambuf_iterator<char>(in),
                               std::istreambuf_iterator<char>()));
   }
-  const unsigned long draws = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 0;
+  const char *const draws_override = std::getenv("CHIP_UTIL_FUZZ_REPLAY_DRAWS");
+  const char *const draws_text = draws_override != nullptr ? draws_override : argc > 1 ? argv[1] : "0";
+  const unsigned long draws = std::strtoul(draws_text, nullptr, 10);
   std::mt19937 rng(20261206u);
   const auto below = [&rng](size_t bound) { return static_cast<size_t>(rng() % bound); };
   for (unsigned long i = 0; i < draws; ++i) {

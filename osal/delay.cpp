@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "platform_seam.hpp"
 #include "time_math.hpp"
 
 namespace {
@@ -14,7 +15,7 @@ namespace {
 // A signal interrupting the sleep resumes it with the time that was left.
 void sleep_fully(timespec request) {
   timespec remaining{};
-  while (nanosleep(&request, &remaining) == -1 && errno == EINTR) {
+  while (osal::seam::nanosleep_call(&request, &remaining) == -1 && errno == EINTR) {
     request = remaining;
   }
 }

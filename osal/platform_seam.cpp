@@ -5,5 +5,6 @@ namespace osal::seam {
 
 ClockGettime clock_gettime_call = &::clock_gettime;
 PthreadCreate pthread_create_call = &::pthread_create;
+Nanosleep nanosleep_call = &::nanosleep;
 
 }  // namespace osal::seam

@@ -7,6 +7,7 @@
 #include <chip_util/osal.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "osal/block_header.hpp"
@@ -135,8 +137,9 @@ TEST(IntLock, RefusalsAndRecursiveMutex) {
   osal_free_sdk(0, lock);
 }
 
-// A forked child opens the semaphore by name (its value has no effect)
-// and gives it once, which an unlimited take then takes. A timed take
+// A new semaphore gets mode 0644 (with no umask to hide a wrong bit; Linux
+// keeps named semaphores as files "sem.NAME" in /dev/shm). A forked child
+// opens it by name (its value has no effect) and gives it once, which an unlimited take then takes. A timed take
 // polls until a thread gives after a task delay of 20 ms, then gives up
 // after its timeout. The margins cover a loaded machine.
 TEST(NamedSemaphore, SharedWithAForkedProcessAndTimedTakes) {
@@ -146,8 +149,13 @@ TEST(NamedSemaphore, SharedWithAForkedProcessAndTimedTakes) {
   hdk_sem_destroy(nullptr);
   hdk_named_sem record{};
   std::snprintf(record.name, sizeof record.name, "/chip_util_%d", static_cast<int>(getpid()));
+  const mode_t umask_before = umask(0);
   record.sem = hdk_sem_create(record.name, 0xDEAD, 0);
+  umask(umask_before);
   ASSERT_NE(record.sem, SEM_FAILED);
+  struct stat file {};
+  ASSERT_EQ(stat((std::string("/dev/shm/sem.") + (record.name + 1)).c_str(), &file), 0);
+  EXPECT_EQ(file.st_mode & 07777, 0644u);
   const pid_t child = fork();
   ASSERT_NE(child, -1);
   if (child == 0) {
