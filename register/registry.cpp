@@ -3,6 +3,7 @@
 #include "access_check.hpp"
 #include "reg_info.hpp"
 
+#include <chip_util/handle.h>
 #include <chip_util/log.h>
 
 #include <cstddef>
@@ -45,6 +46,18 @@ extern "C" int32_t hdk_register_reg(uint32_t dev, hdk_chip_reg_table *table) {
   }
   g_hdk_chip_reg[chip_id] = table;
   table->chip_id = chip_id;
+  return 0;
+}
+
+extern "C" int32_t chip_unregister_reg(uint32_t dev, const hdk_chip_reg_table *table) {
+  if (dev >= HDK_MAX_DEV_NUM) {
+    return 1;
+  }
+  const uint32_t chip_id = hdk_get_reg_chip_id(dev);
+  if (table == nullptr || chip_id >= HDK_MAX_CHIP_NUM || g_hdk_chip_reg[chip_id] != table) {
+    return -1;
+  }
+  g_hdk_chip_reg[chip_id] = nullptr;
   return 0;
 }
 

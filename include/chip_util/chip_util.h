@@ -4,6 +4,7 @@
 
 #include "chip_util/bounds.h"
 #include "chip_util/fmea.h"
+#include "chip_util/handle.h"
 #include "chip_util/j0j1.h"
 #include "chip_util/log.h"
 #include "chip_util/osal.h"
