@@ -21,6 +21,15 @@
 #define CHIP_UTIL_END_DECLS
 #endif
 
+/* A conversion to uint32_t in the public macros: a C cast in C, a
+ * static_cast in C++, so that drivers built with -Wold-style-cast see no
+ * warning from a macro they expand. */
+#ifdef __cplusplus
+#define CHIP_UTIL_U32(x) static_cast<uint32_t>(x)
+#else
+#define CHIP_UTIL_U32(x) ((uint32_t)(x))
+#endif
+
 /* printf-style format checking for variadic log functions. */
 #if defined(__GNUC__) || defined(__clang__)
 #define CHIP_UTIL_PRINTF(fmt_index, first_arg) \

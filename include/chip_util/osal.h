@@ -31,7 +31,7 @@ CHIP_UTIL_BEGIN_DECLS
 #define OSAL_MODULE_COUNT 10u
 #define OSAL_BLOCK_HEADER_SIZE 8u
 #define OSAL_BLOCK_TAG_MAGIC 0xAAAAAAu
-#define OSAL_BLOCK_TAG(module) ((uint32_t)(((uint32_t)(module) << 24) | OSAL_BLOCK_TAG_MAGIC))
+#define OSAL_BLOCK_TAG(module) (CHIP_UTIL_U32((CHIP_UTIL_U32(module) << 24) | OSAL_BLOCK_TAG_MAGIC))
 
 /* The counters of one module. */
 typedef struct osal_malloc_counters {

@@ -31,9 +31,9 @@ CHIP_UTIL_BEGIN_DECLS
 
 /* Bits 22-31: module index; bits 0-21: register index. */
 #define HDK_REG_ID(module, reg) \
-  ((uint32_t)((((uint32_t)(module)) << 22) | (((uint32_t)(reg)) & 0x3FFFFFu)))
-#define HDK_REG_ID_MODULE(reg_id) ((uint32_t)(reg_id) >> 22)
-#define HDK_REG_ID_INDEX(reg_id) ((uint32_t)(reg_id) & 0x3FFFFFu)
+  (CHIP_UTIL_U32(((CHIP_UTIL_U32(module)) << 22) | ((CHIP_UTIL_U32(reg)) & 0x3FFFFFu)))
+#define HDK_REG_ID_MODULE(reg_id) (CHIP_UTIL_U32(reg_id) >> 22)
+#define HDK_REG_ID_INDEX(reg_id) (CHIP_UTIL_U32(reg_id) & 0x3FFFFFu)
 
 /* ---- Records --------------------------------------------------------------
  * Plain records in the order the drivers lay them out; every comparison
@@ -107,17 +107,17 @@ typedef uint32_t (*hdk_chip_id_resolver)(uint32_t dev);
 #define HDK_REG_BIT_INDEXED 0x1u /* stride counts bits, not address units */
 #define HDK_REG_WHOLE 0x2u       /* the record is a whole register */
 /* access_type 7 or 8: field writes do not read the register first. */
-#define HDK_REG_ACCESS_TYPE(type) ((((uint32_t)(type)) & 0x7Fu) << 25)
+#define HDK_REG_ACCESS_TYPE(type) (((CHIP_UTIL_U32(type)) & 0x7Fu) << 25)
 #define HDK_REG_WRITE_ONLY HDK_REG_ACCESS_TYPE(7)
 
 #define HDK_REG_LOC(offset, flags) \
-  ((((uint32_t)(offset)) << 2) | (((uint32_t)(flags)) & 0x3u))
+  (((CHIP_UTIL_U32(offset)) << 2) | ((CHIP_UTIL_U32(flags)) & 0x3u))
 #define HDK_REG_STEP(stride, flags) \
-  ((((uint32_t)(stride)) & 0x1FFFFFFu) | (((uint32_t)(flags)) & 0xFE000000u))
+  (((CHIP_UTIL_U32(stride)) & 0x1FFFFFFu) | ((CHIP_UTIL_U32(flags)) & 0xFE000000u))
 #define HDK_REG_SHAPE(elem_num, reg_bytes) \
-  ((((uint32_t)(elem_num)) & 0x3FFFFFu) | ((((uint32_t)(reg_bytes)) & 0x3FFu) << 22))
+  (((CHIP_UTIL_U32(elem_num)) & 0x3FFFFFu) | (((CHIP_UTIL_U32(reg_bytes)) & 0x3FFu) << 22))
 #define HDK_REG_FIELD_POS(start_bit, field_bits) \
-  (((((uint32_t)(start_bit)) & 0x3FFFu) << 18) | ((((uint32_t)(field_bits)) & 0x3FFFu) << 4))
+  ((((CHIP_UTIL_U32(start_bit)) & 0x3FFFu) << 18) | (((CHIP_UTIL_U32(field_bits)) & 0x3FFFu) << 4))
 
 /* A full register record. `flags` is any OR of HDK_REG_BIT_INDEXED,
  * HDK_REG_WHOLE and HDK_REG_ACCESS_TYPE(t); `stride` may be negative. */
