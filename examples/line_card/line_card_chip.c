@@ -41,3 +41,5 @@ static hdk_chip_reg_table k_table = {0, LC_MODULE_NUM, k_modules, {0, 0, 0, 0, 0
                                      &chip_sim_reg_ops};
 
 int32_t lc_register_table(void) { return hdk_register_reg(LC_DEV, &k_table); }
+
+hdk_chip_reg_table *lc_table(void) { return &k_table; }

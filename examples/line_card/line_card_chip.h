@@ -38,4 +38,8 @@ extern const hdk_reg_info lc_phy_regs[LC_PHY_REG_NUM];
  * those of the simulated chip. Returns hdk_register_reg's result. */
 int32_t lc_register_table(void);
 
+/* The table itself, for drivers that register it their own way (the C++
+ * walkthrough registers it for the lifetime of an object). */
+hdk_chip_reg_table *lc_table(void);
+
 #endif

@@ -534,6 +534,8 @@ class typed {
 
   // Read-modify-write (a write-only register is not read), as
   // hdk_write_reg32_field: the write is issued even when the read fails.
+  // A run-time value too wide: errc::refused, nothing accessed, and the
+  // value line of chip_field_write32 (or 16).
   status write(field_value<Field> value) const
     requires(Field::writable)
   {
@@ -558,14 +560,19 @@ class typed {
   // (unless the register is write-only) and one write:
   //   ctrl.write_merged(enable::value<1>, speed::value<5>).
   // Fields of another register, read-only fields, and overlapping fields
-  // do not compile; run-time values too wide are refused (errc::refused,
-  // nothing accessed).
+  // do not compile; a run-time value too wide is refused (errc::refused,
+  // nothing accessed) with the line chip_field_write32 (or 16) logs, naming
+  // that field's record.
   template <typename... Others>
   status write_merged(field_value<Others>... values) const
     requires((std::is_same_v<typename Others::reg_type, reg_type> && ...) &&
              (Others::writable && ...) && detail::disjoint<Others...>())
   {
-    if (!(values.fits() && ...)) return status::refused();
+    if (!(values.fits() && ...)) [[unlikely]] {
+      bool logged = false;  // the first field too wide is named, as in the C call
+      ((logged = logged || (!values.fits() && !refuse_too_wide(values).ok())), ...);
+      return status::refused();
+    }
     constexpr uint32_t mask = (0u | ... | static_cast<uint32_t>(Others::mask));
     const uint32_t placed = (0u | ... | values.placed());
     return rmw<true>(mask, placed);
@@ -581,9 +588,22 @@ class typed {
   const c_handle &raw() const { return raw_; }
 
  private:
+  // A run-time value too wide for its field: the C write refuses it with
+  // its message (before any access), naming that field.
+  template <typename Other>
+  [[gnu::cold]] status refuse_too_wide(field_value<Other> value) const {
+    c_handle other = raw_;
+    other.mask = Other::mask;
+    other.shift = static_cast<uint8_t>(Other::start);
+    other.width = static_cast<uint8_t>(Other::bits);
+    other.flags = 0;
+    other.reg_id = Other::id;
+    return status(detail::handle_c<word>::write(&other, value.v));
+  }
+
   template <bool kStrict>
   status write_impl(field_value<Field> value) const {
-    if (!value.fits()) [[unlikely]] return status::refused();
+    if (!value.fits()) [[unlikely]] return refuse_too_wide(value);
     return rmw<kStrict>(Field::mask, value.placed());
   }
 

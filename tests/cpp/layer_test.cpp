@@ -94,8 +94,14 @@ TEST_F(CppLayer, TypedFieldsOnTheBus) {
   const bool written = s->write(speed::value<5>) && s->write_merged(enable::value<0>, speed::of(2)) &&
                        t->write<0xA>() && lane->write(lane_mode::of(0x9));
   const auto read = st->read();
-  const chip::status too_wide = s->write(speed::of(8));
   const size_t allocations = counter.allocations();
+  chip_test::PrintCapture capture;
+  const chip::status too_wide = s->write(speed::of(8));
+  const chip::status merged_too_wide = s->write_merged(enable::of(2), speed::of(9));
+  EXPECT_EQ(merged_too_wide.error(), chip::errc::refused);
+  EXPECT_EQ(capture.calls(), (std::vector<std::string>{
+                                 "\r\nchip_field_write32(6, 0, 0x1, 0, 8) error code 0xffffffff.",
+                                 "\r\nchip_field_write32(6, 0, 0x0, 0, 2) error code 0xffffffff."}));
   EXPECT_TRUE(written);
   EXPECT_EQ(too_wide.error(), chip::errc::refused);
   EXPECT_TRUE(read.ok() && read.value() == 2u);
