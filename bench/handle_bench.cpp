@@ -1,0 +1,334 @@
+// SPDX-License-Identifier: Apache-2.0
+// Cost of a field write and read through a prepared handle, beside its
+// baseline in the same run: a hand-written read-modify-write through the
+// same access functions with the address and mask precomputed. Also in the
+// run: the field functions that validate every call, the C++ typed field
+// (inlined), and the handle functions called across the shared-library
+// boundary (libchip_util.so opened with dlopen, its functions called
+// through pointers as a PLT call would be).
+//
+// The access functions are trivial (one word in memory), so the figures
+// show the library's own overhead with the cheapest bus possible.
+#include <chip_util/chip_util.hpp>
+
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+
+namespace {
+
+constexpr uint32_t kDev = 2;
+constexpr uint32_t kBase = 0x1000;
+constexpr uint32_t kInst = 1;
+
+// One field of a 32-bit register and one of a 16-bit register, bits 4-6.
+enum { kReg32 = 0, kReg16 = 1 };
+const hdk_reg_info kRegs[] = {HDK_REG32_FIELD(0x10, 4, 3), HDK_REG16_FIELD(0x20, 4, 3)};
+constexpr uint32_t kAddr32 = kBase + 0x10;
+constexpr uint16_t kAddr16 = kBase + 0x20;
+constexpr uint32_t kStart = 4;
+constexpr uint32_t kMask = 0x70;
+
+using ctrl32 = chip::reg<uint32_t, 0>;
+using field32 = chip::field<ctrl32, kReg32, 4, 3>;
+using field16 = chip::field<chip::reg<uint16_t, 0>, kReg16, 4, 3>;
+
+uint32_t g_word32;
+uint16_t g_word16;
+int32_t trivial_read16(uint32_t, uint16_t, uint16_t *value) {
+  *value = g_word16;
+  return 0;
+}
+int32_t trivial_write16(uint32_t, uint16_t, uint16_t value) {
+  g_word16 = value;
+  return 0;
+}
+int32_t trivial_read32(uint32_t, uint32_t, uint32_t *value) {
+  *value = g_word32;
+  return 0;
+}
+int32_t trivial_write32(uint32_t, uint32_t, uint32_t value) {
+  g_word32 = value;
+  return 0;
+}
+const hdk_reg_ops kOps = {trivial_read16, trivial_write16, trivial_read32, trivial_write32};
+const hdk_reg_inst kInsts[] = {{0, 0, 0, 2, kRegs}, {kBase, 0, 0, 2, kRegs}};
+const hdk_reg_module kModules[] = {{0, 2, kInsts, 0, 0}};
+hdk_chip_reg_table g_table = {0, 1, kModules, {0, 0, 0, 0, 0}, &kOps};
+
+struct Prepared {
+  chip_field32 h32{};
+  chip_field16 h16{};
+  chip::typed<field32> t32;
+  chip::typed<field16> t16;
+  bool ok = false;
+};
+
+const Prepared g_prepared = [] {
+  Prepared p;
+  p.ok = hdk_register_reg(kDev, &g_table) == 0 &&
+         chip_field_prepare32(&p.h32, kDev, kInst, kReg32, 0).result == CHIP_OK &&
+         chip_field_prepare16(&p.h16, kDev, kInst, kReg16, 0).result == CHIP_OK;
+  auto t32 = chip::typed<field32>::prepare(kDev, kInst);
+  auto t16 = chip::typed<field16>::prepare(kDev, kInst);
+  p.ok = p.ok && t32.ok() && t16.ok();
+  p.t32 = t32.value();
+  p.t16 = t16.value();
+  return p;
+}();
+
+// The handle functions of the shared library, through pointers.
+struct Shared {
+  decltype(&chip_field_write32) write32 = nullptr;
+  decltype(&chip_field_read32) read32 = nullptr;
+  decltype(&chip_field_write16) write16 = nullptr;
+  decltype(&chip_field_read16) read16 = nullptr;
+};
+
+const Shared g_shared = [] {
+  Shared s;
+  void *lib = dlopen(CHIP_UTIL_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+  if (lib != nullptr) {
+    s.write32 = reinterpret_cast<decltype(s.write32)>(dlsym(lib, "chip_field_write32"));
+    s.read32 = reinterpret_cast<decltype(s.read32)>(dlsym(lib, "chip_field_read32"));
+    s.write16 = reinterpret_cast<decltype(s.write16)>(dlsym(lib, "chip_field_write16"));
+    s.read16 = reinterpret_cast<decltype(s.read16)>(dlsym(lib, "chip_field_read16"));
+  }
+  return s;
+}();
+
+bool ready(benchmark::State &state, bool shared = false) {
+  if (!g_prepared.ok || (shared && g_shared.write32 == nullptr)) {
+    state.SkipWithError(shared ? "libchip_util.so not loaded" : "preparation failed");
+    return false;
+  }
+  return true;
+}
+
+// ---- 32-bit writes ----
+
+void Write32Baseline(benchmark::State &state) {
+  const hdk_reg_ops *ops = &kOps;
+  benchmark::DoNotOptimize(ops);
+  uint32_t value = 0;
+  for (auto _ : state) {
+    uint32_t old_word = 0;
+    const int32_t status = ops->read32(kDev, kAddr32, &old_word);
+    benchmark::DoNotOptimize(
+        status | ops->write32(kDev, kAddr32, (old_word & ~kMask) | ((value << kStart) & kMask)));
+    value = (value + 1) & 7;
+  }
+}
+
+void Write32Handle(benchmark::State &state) {
+  if (!ready(state)) return;
+  uint32_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(chip_field_write32(&g_prepared.h32, value));
+    value = (value + 1) & 7;
+  }
+}
+
+void Write32HandleShared(benchmark::State &state) {
+  if (!ready(state, true)) return;
+  const auto write = g_shared.write32;
+  uint32_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(write(&g_prepared.h32, value));
+    value = (value + 1) & 7;
+  }
+}
+
+void Write32Typed(benchmark::State &state) {
+  if (!ready(state)) return;
+  const chip::typed<field32> &field = g_prepared.t32;
+  uint32_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(field.write(field32::of(value)));
+    value = (value + 1) & 7;
+  }
+}
+
+void Write32Function(benchmark::State &state) {
+  if (!ready(state)) return;
+  uint32_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(hdk_write_reg32_field(kDev, kInst, kReg32, 0, value));
+    value = (value + 1) & 7;
+  }
+}
+
+// ---- 32-bit reads ----
+
+void Read32Baseline(benchmark::State &state) {
+  const hdk_reg_ops *ops = &kOps;
+  benchmark::DoNotOptimize(ops);
+  for (auto _ : state) {
+    uint32_t word = 0;
+    benchmark::DoNotOptimize(ops->read32(kDev, kAddr32, &word));
+    uint32_t value = (word & kMask) >> kStart;
+    benchmark::DoNotOptimize(value);
+  }
+}
+
+void Read32Handle(benchmark::State &state) {
+  if (!ready(state)) return;
+  uint32_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(chip_field_read32(&g_prepared.h32, &value));
+    benchmark::DoNotOptimize(value);
+  }
+}
+
+void Read32HandleShared(benchmark::State &state) {
+  if (!ready(state, true)) return;
+  const auto read = g_shared.read32;
+  uint32_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(read(&g_prepared.h32, &value));
+    benchmark::DoNotOptimize(value);
+  }
+}
+
+void Read32Typed(benchmark::State &state) {
+  if (!ready(state)) return;
+  const chip::typed<field32> &field = g_prepared.t32;
+  for (auto _ : state) {
+    const auto value = field.read();
+    benchmark::DoNotOptimize(value);
+  }
+}
+
+void Read32Function(benchmark::State &state) {
+  if (!ready(state)) return;
+  uint32_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(hdk_read_reg32_field(kDev, kInst, kReg32, 0, &value));
+    benchmark::DoNotOptimize(value);
+  }
+}
+
+// ---- 16-bit writes and reads ----
+
+void Write16Baseline(benchmark::State &state) {
+  const hdk_reg_ops *ops = &kOps;
+  benchmark::DoNotOptimize(ops);
+  uint16_t value = 0;
+  for (auto _ : state) {
+    uint16_t old_word = 0;
+    const int32_t status = ops->read16(kDev, kAddr16, &old_word);
+    const auto merged = static_cast<uint16_t>((old_word & ~kMask) | ((value << kStart) & kMask));
+    benchmark::DoNotOptimize(status | ops->write16(kDev, kAddr16, merged));
+    value = static_cast<uint16_t>((value + 1) & 7);
+  }
+}
+
+void Write16Handle(benchmark::State &state) {
+  if (!ready(state)) return;
+  uint16_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(chip_field_write16(&g_prepared.h16, value));
+    value = static_cast<uint16_t>((value + 1) & 7);
+  }
+}
+
+void Write16HandleShared(benchmark::State &state) {
+  if (!ready(state, true)) return;
+  const auto write = g_shared.write16;
+  uint16_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(write(&g_prepared.h16, value));
+    value = static_cast<uint16_t>((value + 1) & 7);
+  }
+}
+
+void Write16Typed(benchmark::State &state) {
+  if (!ready(state)) return;
+  const chip::typed<field16> &field = g_prepared.t16;
+  uint16_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(field.write(field16::of(value)));
+    value = static_cast<uint16_t>((value + 1) & 7);
+  }
+}
+
+void Write16Function(benchmark::State &state) {
+  if (!ready(state)) return;
+  uint16_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(hdk_write_reg16_field(kDev, kInst, kReg16, 0, value));
+    value = static_cast<uint16_t>((value + 1) & 7);
+  }
+}
+
+void Read16Baseline(benchmark::State &state) {
+  const hdk_reg_ops *ops = &kOps;
+  benchmark::DoNotOptimize(ops);
+  for (auto _ : state) {
+    uint16_t word = 0;
+    benchmark::DoNotOptimize(ops->read16(kDev, kAddr16, &word));
+    auto value = static_cast<uint16_t>((word & kMask) >> kStart);
+    benchmark::DoNotOptimize(value);
+  }
+}
+
+void Read16Handle(benchmark::State &state) {
+  if (!ready(state)) return;
+  uint16_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(chip_field_read16(&g_prepared.h16, &value));
+    benchmark::DoNotOptimize(value);
+  }
+}
+
+void Read16HandleShared(benchmark::State &state) {
+  if (!ready(state, true)) return;
+  const auto read = g_shared.read16;
+  uint16_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(read(&g_prepared.h16, &value));
+    benchmark::DoNotOptimize(value);
+  }
+}
+
+void Read16Typed(benchmark::State &state) {
+  if (!ready(state)) return;
+  const chip::typed<field16> &field = g_prepared.t16;
+  for (auto _ : state) {
+    const auto value = field.read();
+    benchmark::DoNotOptimize(value);
+  }
+}
+
+void Read16Function(benchmark::State &state) {
+  if (!ready(state)) return;
+  uint16_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(hdk_read_reg16_field(kDev, kInst, kReg16, 0, &value));
+    benchmark::DoNotOptimize(value);
+  }
+}
+
+}  // namespace
+
+BENCHMARK(Write32Baseline)->Name("write32/baseline");
+BENCHMARK(Write32Handle)->Name("write32/handle");
+BENCHMARK(Write32HandleShared)->Name("write32/handle_shared_lib");
+BENCHMARK(Write32Typed)->Name("write32/typed_inline");
+BENCHMARK(Write32Function)->Name("write32/field_function");
+BENCHMARK(Read32Baseline)->Name("read32/baseline");
+BENCHMARK(Read32Handle)->Name("read32/handle");
+BENCHMARK(Read32HandleShared)->Name("read32/handle_shared_lib");
+BENCHMARK(Read32Typed)->Name("read32/typed_inline");
+BENCHMARK(Read32Function)->Name("read32/field_function");
+BENCHMARK(Write16Baseline)->Name("write16/baseline");
+BENCHMARK(Write16Handle)->Name("write16/handle");
+BENCHMARK(Write16HandleShared)->Name("write16/handle_shared_lib");
+BENCHMARK(Write16Typed)->Name("write16/typed_inline");
+BENCHMARK(Write16Function)->Name("write16/field_function");
+BENCHMARK(Read16Baseline)->Name("read16/baseline");
+BENCHMARK(Read16Handle)->Name("read16/handle");
+BENCHMARK(Read16HandleShared)->Name("read16/handle_shared_lib");
+BENCHMARK(Read16Typed)->Name("read16/typed_inline");
+BENCHMARK(Read16Function)->Name("read16/field_function");
+
+BENCHMARK_MAIN();
