@@ -5,6 +5,16 @@
 
 #include "access_check.hpp"
 
+#include <cstddef>
+
+// The handles are public records that an inline layer reads: keep their
+// layout fixed.
+static_assert(sizeof(chip_status) == 8);
+#if UINTPTR_MAX == UINT64_MAX
+static_assert(sizeof(chip_field32) == 48 && offsetof(chip_field32, shift) == 28);
+static_assert(sizeof(chip_field16) == 40 && offsetof(chip_field16, shift) == 24);
+#endif
+
 namespace {
 
 using namespace chip_reg;
