@@ -79,7 +79,8 @@ template <typename Word>
 chip_status write_merged(const typename HandleFamily<Word>::Handle *const *fields,
                          const Word *values, uint32_t count) {
   const char *name = HandleFamily<Word>::kMergedName;
-  if (fields == nullptr || values == nullptr || count == 0 || fields[0] == nullptr) {
+  if (fields == nullptr || values == nullptr || count == 0 || fields[0] == nullptr ||
+      unprepared(*fields[0])) {
     return kRefused;
   }
   const auto &first = *fields[0];

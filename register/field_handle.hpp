@@ -41,8 +41,18 @@ constexpr uint32_t field_max(const Handle &field) {
   return static_cast<uint32_t>(field.mask) >> field.shift;
 }
 
+// A handle never prepared (or zeroed after a refused prepare) has no access
+// functions: refused rather than called through null.
+template <typename Handle>
+constexpr bool unprepared(const Handle &field) {
+  return field.read == nullptr || field.write == nullptr;
+}
+
 template <typename Word, typename Handle>
 inline chip_status read_through(const Handle &field, Word *value) {
+  if (unprepared(field)) [[unlikely]] {
+    return kRefused;
+  }
   if ((field.flags & CHIP_FIELD_WHOLE) != 0) {
     return bus_result(field.read(field.dev, field.addr, value));
   }
@@ -71,6 +81,9 @@ inline bool value_accepted(const Handle &field, Word value, const char *name) {
 
 template <typename Word, bool kStrict, typename Handle>
 inline chip_status write_through(const Handle &field, Word value) {
+  if (unprepared(field)) [[unlikely]] {
+    return kRefused;
+  }
   if (!value_accepted(field, value, HandleFamily<Word>::kWriteName)) [[unlikely]] {
     return kRefused;
   }

@@ -16,7 +16,7 @@ template <typename Word>
 chip_status poll(const typename HandleFamily<Word>::Handle *field, Word expected,
                  uint32_t interval_us, uint32_t timeout_us, const chip_poll_clock *clock,
                  Word *last) {
-  if (field == nullptr || expected > field_max(*field)) {
+  if (field == nullptr || unprepared(*field) || expected > field_max(*field)) {
     return kRefused;
   }
   const auto now_us = clock != nullptr && clock->now_us != nullptr ? clock->now_us : &os_now_us;

@@ -513,6 +513,7 @@ class typed {
   // Validates (dev, inst, Field::id, elem) through chip_field_prepareNN (its
   // refusals and log lines), then checks that the table's record has the
   // declared width and start bit at this element: errc::mismatch if not.
+  // A refused preparation gives an empty handle, whose calls are refused.
   static result<typed> prepare(uint32_t dev, uint32_t inst, uint32_t elem = 0) {
     typed t;
     const chip::status s(detail::handle_c<word>::prepare(&t.raw_, dev, inst, Field::id, elem));
@@ -526,6 +527,7 @@ class typed {
   // One read; the field of the word read (0-based word: a failed read that
   // stores nothing gives 0).
   result<word> read() const {
+    if (raw_.read == nullptr) [[unlikely]] return {0, status::refused()};  // never prepared
     word w = 0;
     const int32_t bus = raw_.read(raw_.dev, raw_.addr, &w);
     return {static_cast<word>((static_cast<uint32_t>(w) & Field::mask) >> Field::start),
@@ -609,6 +611,7 @@ class typed {
 
   template <bool kStrict>
   status rmw(uint32_t mask, uint32_t placed) const {
+    if (raw_.write == nullptr) [[unlikely]] return status::refused();  // never prepared
     word old_word = 0;
     int32_t read_status = 0;
     if ((raw_.flags & CHIP_FIELD_READS_FIRST) != 0) {

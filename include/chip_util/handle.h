@@ -112,7 +112,9 @@ CHIP_UTIL_API chip_status chip_field_prepare16(chip_field16 *field, uint32_t dev
                                                uint32_t reg_id, uint32_t elem);
 
 /* ---- Reading and writing through a handle ---------------------------------
- * A null handle or value pointer: CHIP_REFUSED, no message, nothing called.
+ * A null handle or value pointer, or a handle never prepared (null access
+ * functions, as a zeroed record or one a refused prepare left alone has):
+ * CHIP_REFUSED, no message, nothing called.
  *
  * Read: one read call. A field read stores the field of the word read
  * (which starts as 0, so a failing read that stores nothing gives 0); a
@@ -140,7 +142,8 @@ CHIP_UTIL_API chip_status chip_field_write16_strict(const chip_field16 *field, u
  * Writes values[i] into fields[i] for i below count with one read (when any
  * of the fields reads first) and one write of the register. Always strict:
  * a failed read issues no write. Refused (CHIP_REFUSED, nothing called):
- *   - a null array or a count of 0: no message;
+ *   - a null array, a count of 0, or fields[0] null or never prepared: no
+ *     message;
  * then field by field, the first failure deciding:
  *   - a null entry: no message;
  *   - a field on another device, register address or access functions
@@ -174,7 +177,8 @@ typedef struct chip_poll_clock {
  * of 0 reads once, and the sleep between reads is exactly interval_us
  * (0 reads back to back). *last (when not null) receives every value read,
  * so it holds the last one on return. Refused (CHIP_REFUSED, no message,
- * nothing read) for a null handle or a value that does not fit the field. */
+ * nothing read) for a null or never prepared handle or a value that does
+ * not fit the field. */
 CHIP_UTIL_API chip_status chip_field_poll32(const chip_field32 *field, uint32_t expected,
                                             uint32_t interval_us, uint32_t timeout_us,
                                             const chip_poll_clock *clock, uint32_t *last);

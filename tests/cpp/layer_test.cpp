@@ -91,7 +91,10 @@ TEST_F(CppLayer, TypedFieldsOnTheBus) {
   auto t = chip::typed<trigger>::prepare(kDev, 0);
   auto lane = chip::typed<lane_mode>::prepare(kDev, 0, 3);
   ASSERT_TRUE(s && st && t && lane);
-  EXPECT_EQ(chip::typed<wrong_start>::prepare(kDev, 0).error(), chip::errc::mismatch);
+  const auto mismatched = chip::typed<wrong_start>::prepare(kDev, 0);
+  EXPECT_EQ(mismatched.error(), chip::errc::mismatch);
+  EXPECT_EQ(mismatched->read().error(), chip::errc::refused) << "an empty handle";
+  EXPECT_EQ(mismatched->write(wrong_start::value<1>).error(), chip::errc::refused);
   chip_sim_poke(kDev, 0x200, 0xFFFF0201u);
   const chip_test::AllocCounter counter;
   const bool written = s->write(speed::value<5>) && s->write_merged(enable::value<0>, speed::of(2)) &&

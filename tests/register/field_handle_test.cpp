@@ -391,6 +391,13 @@ TEST_F(SimChip, NullsAndMissingAccessFunctions) {
   EXPECT_EQ(chip_field_read16(&h[0], nullptr).result, CHIP_REFUSED);
   EXPECT_EQ(chip_field_write32(nullptr, 0).result, CHIP_REFUSED);
   EXPECT_EQ(chip_field_write16_strict(nullptr, 0).result, CHIP_REFUSED);
+  const chip_field32 never_prepared{};
+  const chip_field32 *unprepared[] = {&never_prepared};
+  const uint32_t one = 1;
+  EXPECT_EQ(chip_field_read32(&never_prepared, &word).result, CHIP_REFUSED);
+  EXPECT_EQ(chip_field_write32(&never_prepared, 0).result, CHIP_REFUSED);
+  EXPECT_EQ(chip_field_write32_merged(unprepared, &one, 1).result, CHIP_REFUSED);
+  EXPECT_EQ(chip_field_poll32(&never_prepared, 0, 1, 1, nullptr, nullptr).result, CHIP_REFUSED);
   const hdk_reg_ops no_read = {nullptr, chip_sim_reg_ops.write16, nullptr, chip_sim_reg_ops.write32};
   table.ops_table = &no_read;
   chip_field32 field{};
