@@ -7,6 +7,7 @@
 #include "chip_util/handle.h"
 #include "chip_util/j0j1.h"
 #include "chip_util/log.h"
+#include "chip_util/map.h"
 #include "chip_util/osal.h"
 #include "chip_util/register.h"
 
