@@ -55,7 +55,7 @@ std::string array_note(const std::optional<ArraySpec> &array, const char *unit) 
   if (!array) {
     return "";
   }
-  return std::to_string(array->count) + " elements, stride " + std::to_string(array->stride) + " " + unit;
+  return std::to_string(array->count) + " elements, " + unit + " " + std::to_string(array->stride);
 }
 
 }  // namespace
@@ -70,14 +70,14 @@ std::string show_text(const Map &map) {
     const std::string name = row.instance->name + "." + reg.name + (reg.array ? "[]" : "");
     lines.push_back({hex8(row.address), name, std::to_string(8 * reg.bytes) + "-bit",
                      access_name(reg.access), register_reset(reg).hex(),
-                     array_note(reg.array, "bytes")});
+                     array_note(reg.array, "stride")});
     for (const Field *field : fields_by_lsb(reg)) {
       const uint64_t high = field->lsb + field->bits - (field->bits == 0 ? 0 : 1);
       lines.push_back({"", name + "." + field->name + (field->array ? "[]" : ""),
                        field->bits == 1 ? std::to_string(field->lsb)
                                         : std::to_string(high) + ":" + std::to_string(field->lsb),
                        access_name(field_access(reg, *field)), field_reset(reg, *field).hex(),
-                       array_note(field->array, "bits")});
+                       array_note(field->array, "bit stride")});
     }
   }
   size_t widths[5] = {0, 0, 0, 0, 0};

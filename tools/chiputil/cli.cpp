@@ -20,6 +20,15 @@ const OptionSpec *find_option(const std::vector<OptionSpec> &wanted, std::string
   return nullptr;
 }
 
+const OptionSpec *find_short_option(const std::vector<OptionSpec> &wanted, char letter) {
+  for (const OptionSpec &option : wanted) {
+    if (option.short_name != 0 && letter == option.short_name) {
+      return &option;
+    }
+  }
+  return nullptr;
+}
+
 int digit_value(char c, uint32_t base) {
   int value = 16;
   if (c >= '0' && c <= '9') {
@@ -79,8 +88,11 @@ ParsedOptions parse_arguments(const std::vector<std::string> &args,
     // whole word, so that -LC7 is reported as typed.
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec *option =
-        arg[1] == '-' ? find_option(wanted, std::string_view(name).substr(2)) : nullptr;
+    // A one-letter option declared with a short name ("-o DIR") is the
+    // only single-dash option besides -h.
+    const OptionSpec *option = arg[1] == '-' ? find_option(wanted, std::string_view(name).substr(2))
+                               : arg.size() == 2 ? find_short_option(wanted, arg[1])
+                                                 : nullptr;
     if (name == "--help") {
       parsed.error = "option '--help' takes no value";
       return parsed;

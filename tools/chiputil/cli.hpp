@@ -33,6 +33,7 @@ std::string message_line(const std::string &command, const std::string &message)
 struct OptionSpec {
   const char *name;  // long option name, without the dashes
   bool takes_value;
+  char short_name = 0;  // also accepted as -<short_name>; 0 for none
 };
 
 struct ParsedOptions {
@@ -66,5 +67,6 @@ int run_crc7(int argc, char **argv);
 int run_fmea(int argc, char **argv);
 int run_field(int argc, char **argv);
 int run_demo(int argc, char **argv);
+int run_map(int argc, char **argv);
 
 }  // namespace chiputil

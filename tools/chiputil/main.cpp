@@ -20,6 +20,7 @@ constexpr const char *kHelp =
     "  fmea [--json] COMMAND              options and dfx list of an FMEA debug command\n"
     "  field get|set [--json] --start N --bits N --reg-bytes N REGHEX [FIELDHEX]\n"
     "                                     read or write a field of a register image\n"
+    "  map check|gen|show FILE            check a register map, generate its C table, show it\n"
     "  demo                               the example line-card driver walkthrough\n"
     "\n"
     "'chiputil COMMAND --help' describes each command.\n"
@@ -32,7 +33,8 @@ struct Subcommand {
 
 constexpr Subcommand kSubcommands[] = {
     {"j0", chiputil::run_j0},       {"crc7", chiputil::run_crc7}, {"fmea", chiputil::run_fmea},
-    {"field", chiputil::run_field}, {"demo", chiputil::run_demo},
+    {"field", chiputil::run_field}, {"map", chiputil::run_map},
+    {"demo", chiputil::run_demo},
 };
 
 }  // namespace
@@ -53,7 +55,7 @@ int main(int argc, char **argv) {
     }
   }
   std::fprintf(stderr,
-               "chiputil: unknown command %s (expected j0, crc7, fmea, field or demo; see "
+               "chiputil: unknown command %s (expected j0, crc7, fmea, field, map or demo; see "
                "'chiputil --help')\n",
                chiputil::quoted(command).c_str());
   return chiputil::kExitUsage;
