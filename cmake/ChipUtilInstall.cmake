@@ -83,7 +83,9 @@ if(TARGET chiputil)
     set(chiputil_rpath "$ORIGIN/${libdir_from_bindir}")
   endif()
   set_target_properties(chiputil PROPERTIES INSTALL_RPATH "${chiputil_rpath}")
-  install(TARGETS chiputil RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+  # Exported as chip_util::chiputil: chip_util_add_register_map runs it.
+  install(TARGETS chiputil EXPORT chip_util-targets
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
 endif()
 
 # --- CMake package ---------------------------------------------------------------
@@ -103,6 +105,7 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/chip_util-config-
   VERSION ${PROJECT_VERSION}
   COMPATIBILITY SameMajorVersion)
 install(FILES
+    ${PROJECT_SOURCE_DIR}/cmake/ChipUtilRegisterMap.cmake
     ${PROJECT_BINARY_DIR}/package/chip_util-config.cmake
     ${PROJECT_BINARY_DIR}/package/chip_util-config-version.cmake
   DESTINATION ${CHIP_UTIL_CMAKE_PACKAGE_DIR}

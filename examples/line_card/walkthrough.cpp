@@ -18,18 +18,24 @@ extern "C" {
 
 namespace {
 
-// The MAC control register 0x00 and its fields, as the table describes
-// them (record index, start bit, width).
-using mac_ctrl = chip::reg<uint32_t, LC_MODULE_MAC>;
-using port_enable = chip::field<mac_ctrl, LC_MAC_PORT_ENABLE, 0, 1>;
-using speed = chip::field<mac_ctrl, LC_MAC_SPEED, 4, 3>;
+// Module and record index of a generated reg_id constant (lc7_map.h).
+constexpr uint32_t module_of(uint32_t id) { return HDK_REG_ID_MODULE(id); }
+constexpr uint32_t record_of(uint32_t id) { return HDK_REG_ID_INDEX(id); }
+constexpr uint32_t kMac = module_of(LC7_MAC_CTRL);
+constexpr uint32_t kPhy = module_of(LC7_PHY_MODE_CTRL);
+
+// The MAC control register 0x00 and its fields, as the map describes
+// them (record, start bit, width).
+using mac_ctrl = chip::reg<uint32_t, kMac>;
+using port_enable = chip::field<mac_ctrl, record_of(LC7_MAC_CTRL_PORT_ENABLE), 0, 1>;
+using speed = chip::field<mac_ctrl, record_of(LC7_MAC_CTRL_SPEED), 4, 3>;
 // One register per port: the element steps the address, not the bit.
-using vlan_prio = chip::field<chip::reg<uint32_t, LC_MODULE_MAC, struct vlan_tag>, LC_MAC_VLAN_PRIO, 8, 3>;
+using vlan_prio = chip::field<chip::reg<uint32_t, kMac, struct vlan_tag>, record_of(LC7_MAC_VLAN_PRIO_PRIO), 8, 3>;
 using tx_trigger =
-    chip::field<chip::reg<uint32_t, LC_MODULE_MAC, struct trigger_tag>, LC_MAC_TX_TRIGGER, 0, 4>;
-using frame_count = chip::field<chip::reg<uint32_t, LC_MODULE_MAC, struct frames_tag>,
-                                LC_MAC_FRAME_COUNT, 0, 32, chip::access::read_only>;
-using phy_mode = chip::field<chip::reg<uint16_t, LC_MODULE_PHY>, LC_PHY_MODE, 12, 4>;
+    chip::field<chip::reg<uint32_t, kMac, struct trigger_tag>, record_of(LC7_MAC_TX_CMD_TRIGGER), 0, 4>;
+using frame_count = chip::field<chip::reg<uint32_t, kMac, struct frames_tag>,
+                                record_of(LC7_MAC_FRAME_COUNT), 0, 32, chip::access::read_only>;
+using phy_mode = chip::field<chip::reg<uint16_t, kPhy>, record_of(LC7_PHY_MODE_CTRL_MODE), 12, 4>;
 
 int g_failures = 0;
 
@@ -56,9 +62,9 @@ size_t show_accesses() {
 
 void typed_fields() {
   std::puts("\n== typed fields, prepared once");
-  auto spd = chip::typed<speed>::prepare(LC_DEV, 1);
-  auto enable = chip::typed<port_enable>::prepare(LC_DEV, 1);
-  auto frames = chip::typed<frame_count>::prepare(LC_DEV, 0);
+  auto spd = chip::typed<speed>::prepare(LC_DEV, LC7_MAC1);
+  auto enable = chip::typed<port_enable>::prepare(LC_DEV, LC7_MAC1);
+  auto frames = chip::typed<frame_count>::prepare(LC_DEV, LC7_MAC0);
   expect(spd && enable && frames, "prepare");
   if (!spd || !enable || !frames) return;
 
@@ -87,15 +93,15 @@ void typed_fields() {
   expect(count.value() == 0x12345678, "counter value");
 
   std::puts("VLAN priority of port 5 = 6, and the write-only TX trigger (no read)");
-  auto prio = chip::typed<vlan_prio>::prepare(LC_DEV, 0, 5);
-  auto trigger = chip::typed<tx_trigger>::prepare(LC_DEV, 0);
+  auto prio = chip::typed<vlan_prio>::prepare(LC_DEV, LC7_MAC0, 5);
+  auto trigger = chip::typed<tx_trigger>::prepare(LC_DEV, LC7_MAC0);
   expect(prio && trigger && prio->write(vlan_prio::value<6>) && trigger->write<0xA>(), "prio, trigger");
   expect(show_accesses() == 3, "read and write, then a single write");
   expect(chip_sim_peek(LC_DEV, 0x1024) == 0x600, "register 0x1024 = 0x600");
 
   std::puts("PHY instance 2: mode (bits 12-15 of 0x300) = 9 through 16-bit accesses");
   chip_sim_poke(LC_DEV, 0x300, 0x0123);
-  auto mode = chip::typed<phy_mode>::prepare(LC_DEV, 2);
+  auto mode = chip::typed<phy_mode>::prepare(LC_DEV, LC7_PHY2);
   expect(mode && mode->write(phy_mode::value<9>), "mode");
   show_accesses();
   expect(chip_sim_peek(LC_DEV, 0x300) == 0x9123, "register 0x300 = 0x9123");
@@ -105,15 +111,15 @@ void handles_and_refusals() {
   std::puts("\n== handles for fields whose bit moves with the element");
   // A bit-indexed lane: the element moves the start bit, so the field is
   // prepared as a plain handle rather than a typed constant.
-  auto lane = chip::field16::prepare(LC_DEV, 2, chip::reg_id(LC_MODULE_PHY, LC_PHY_LANE_EQ), 5);
+  auto lane = chip::field16::prepare(LC_DEV, LC7_PHY2, LC7_PHY_LANE_EQ_GAIN, 5);
   expect(lane && lane->write(0xC) && lane->read().value() == 0xC, "lane 5");
   show_accesses();
   expect(chip_sim_peek(LC_DEV, 0x312) == 0xC0, "lane 5 at 0x312");
 
   std::puts("refused: speed 8 at run time; port 8 of an 8-port array (code 0x10)");
-  auto spd = chip::typed<speed>::prepare(LC_DEV, 0);
+  auto spd = chip::typed<speed>::prepare(LC_DEV, LC7_MAC0);
   expect(spd && spd->write(speed::of(8)).error() == chip::errc::refused, "too wide");
-  const auto port8 = chip::field32::prepare(LC_DEV, 0, vlan_prio::id, 8);
+  const auto port8 = chip::field32::prepare(LC_DEV, LC7_MAC0, vlan_prio::id, 8);
   std::puts("");
   expect(port8.error() == chip::errc::refused, "element 8");
   expect(show_accesses() == 0, "no access for a refused call");
@@ -128,7 +134,7 @@ struct LinkClock {
 
 void polling() {
   std::puts("\n== polling the speed until the link has trained to 3");
-  auto spd = chip::typed<speed>::prepare(LC_DEV, 0);
+  auto spd = chip::typed<speed>::prepare(LC_DEV, LC7_MAC0);
   LinkClock state;
   const chip_poll_clock clock = {
       [](void *c) { return static_cast<LinkClock *>(c)->now; },
@@ -180,7 +186,7 @@ void stateful_bus() {
   counted.ops_table = chip::bus_ops<CountingBus>();
   const chip::bus_binding<CountingBus> binding(LC_DEV, bus);
   const chip::registration registered(LC_DEV, counted);
-  auto spd = chip::typed<speed>::prepare(LC_DEV, 0);
+  auto spd = chip::typed<speed>::prepare(LC_DEV, LC7_MAC0);
   expect(spd && spd->write(speed::value<4>) && spd->read().value() == 4, "through the bus object");
   std::printf("  bus object counted %u reads and %u writes\n", bus.reads, bus.writes);
   show_accesses();

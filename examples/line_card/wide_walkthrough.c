@@ -9,26 +9,12 @@
 
 #include <stdio.h>
 
+#include "framer_map.h"
 #include "walkthrough.h"
 
-enum { FRAMER_DEV = 7, FRAMER_MODULE = 0 };
-
-/* Register records of the framer, module 0. */
-enum {
-  FR_PATH_LABEL, /* 40 bits at bit 20 of the 128-bit line configuration */
-  FR_RATE_CODE,  /* 6 bits at bit 62 of the same register */
-  FR_ALARM_MASK, /* the whole 12-byte alarm mask register */
-  FR_REG_COUNT
-};
-
-static const hdk_reg_info k_framer_regs[FR_REG_COUNT] = {
-    HDK_REG_INFO(0x100, 16, 20, 40, 1, 0, 0),
-    HDK_REG_INFO(0x100, 16, 62, 6, 1, 0, 0),
-    HDK_REG_INFO(0x110, 12, 0, 0, 1, 0, HDK_REG_WHOLE),
-};
-static const hdk_reg_inst k_framer_insts[] = {{0x40000, 0, 0, FR_REG_COUNT, k_framer_regs}};
-static const hdk_reg_module k_framer_modules[] = {{0, 1, k_framer_insts, 0, 0}};
-static hdk_chip_reg_table k_framer_table = {0, 1, k_framer_modules, {0, 0, 0, 0, 0}, NULL};
+/* The framer's table is generated from framer.json (framer_map.h): its
+ * registers are never reached through a bus, so it needs no ops_table. */
+enum { FRAMER_DEV = 7 };
 
 /* Line-rate codes of the framer (m0) and the rates they select (m1). */
 static const hdk_trans_pair k_line_rates[] = {
@@ -45,9 +31,9 @@ static void print_words(const char *label, const uint32_t *words, unsigned count
   putchar('\n');
 }
 
-static int32_t access_field(int reg, uint32_t *image, uint32_t *field, uint32_t direction) {
-  return hdk_access_reg_field(FRAMER_DEV, 0, HDK_REG_ID(FRAMER_MODULE, reg), 0, image, field,
-                              direction);
+static int32_t access_field(uint32_t reg_id, uint32_t *image, uint32_t *field,
+                            uint32_t direction) {
+  return hdk_access_reg_field(FRAMER_DEV, FRAMER_LINE0, reg_id, 0, image, field, direction);
 }
 
 /* Reads the 40-bit path label, writes a new one, then tries one whose top
@@ -60,22 +46,22 @@ static int path_label_step(uint32_t *line_cfg) {
 
   puts("path label: 40 bits at bit 20, spanning register words 0-31 and 32-63");
   print_words("image:", line_cfg, 4);
-  failures += access_field(FR_PATH_LABEL, line_cfg, label, 0) != 0;
+  failures += access_field(FRAMER_LINE_CFG_PATH_LABEL, line_cfg, label, 0) != 0;
   printf("  read:        %02lx %08lx (field buffer, top word holds bits 32-39)\n",
          (unsigned long)label[0], (unsigned long)label[1]);
   failures += label[0] != 0x12u || label[1] != 0x3456789Au;
 
-  failures += access_field(FR_PATH_LABEL, line_cfg, new_label, 1) != 0;
+  failures += access_field(FRAMER_LINE_CFG_PATH_LABEL, line_cfg, new_label, 1) != 0;
   printf("  write %02lx %08lx:\n", (unsigned long)new_label[0], (unsigned long)new_label[1]);
   print_words("image:", line_cfg, 4);
-  failures += access_field(FR_PATH_LABEL, line_cfg, label, 0) != 0;
+  failures += access_field(FRAMER_LINE_CFG_PATH_LABEL, line_cfg, label, 0) != 0;
   failures += label[0] != new_label[0] || label[1] != new_label[1];
 
   puts("  a top word with bit 8 set does not fit 40 bits: the call still returns 0,");
   puts("  the low 32 bits are written and the top 8 keep their value");
-  failures += access_field(FR_PATH_LABEL, line_cfg, too_wide, 1) != 0;
+  failures += access_field(FRAMER_LINE_CFG_PATH_LABEL, line_cfg, too_wide, 1) != 0;
   print_words("image:", line_cfg, 4);
-  failures += access_field(FR_PATH_LABEL, line_cfg, label, 0) != 0;
+  failures += access_field(FRAMER_LINE_CFG_PATH_LABEL, line_cfg, label, 0) != 0;
   printf("  read back:   %02lx %08lx\n", (unsigned long)label[0], (unsigned long)label[1]);
   failures += label[0] != new_label[0] || label[1] != too_wide[1];
   return failures;
@@ -89,7 +75,7 @@ static int line_rate_step(uint32_t *line_cfg) {
   int failures = 0;
 
   puts("line rate: a 6-bit code at bit 62, translated through a table of (code, Mbit/s)");
-  failures += access_field(FR_RATE_CODE, line_cfg, &code, 0) != 0;
+  failures += access_field(FRAMER_LINE_CFG_RATE_CODE, line_cfg, &code, 0) != 0;
   failures += hdk_struct_trans_m0tom1(k_line_rates, LINE_RATE_COUNT, code, &mbps) != 0;
   printf("  code %lu runs the line at %lu Mbit/s\n", (unsigned long)code, (unsigned long)mbps);
   failures += code != 3 || mbps != 2488;
@@ -97,7 +83,7 @@ static int line_rate_step(uint32_t *line_cfg) {
   mbps = 9953;
   failures += hdk_struct_trans_m1tom0(k_line_rates, LINE_RATE_COUNT, mbps, &code) != 0;
   printf("  %lu Mbit/s is code %lu; written:\n", (unsigned long)mbps, (unsigned long)code);
-  failures += access_field(FR_RATE_CODE, line_cfg, &code, 1) != 0;
+  failures += access_field(FRAMER_LINE_CFG_RATE_CODE, line_cfg, &code, 1) != 0;
   print_words("image:", line_cfg, 4);
   failures += code != 4 || line_cfg[1] != 0x00000A51u || (line_cfg[2] >> 30) != 0;
 
@@ -115,9 +101,9 @@ static int alarm_mask_step(void) {
 
   puts("alarm mask: a whole 12-byte register, copied byte for byte");
   print_words("image:", mask_reg, 3);
-  failures += access_field(FR_ALARM_MASK, mask_reg, copy, 0) != 0;
+  failures += access_field(FRAMER_LINE_ALARM_MASK, mask_reg, copy, 0) != 0;
   copy[2] &= ~0x00000010u; /* unmask alarm 4 */
-  failures += access_field(FR_ALARM_MASK, mask_reg, copy, 1) != 0;
+  failures += access_field(FRAMER_LINE_ALARM_MASK, mask_reg, copy, 1) != 0;
   puts("  after unmasking alarm 4:");
   print_words("image:", mask_reg, 3);
   failures += mask_reg[0] != 0x0000FFFFu || mask_reg[2] != 0xFFFFFFEFu;
@@ -132,7 +118,7 @@ int walkthrough_wide(void) {
 
   puts("\n== wide registers and translation tables");
   printf("register the framer's table for device %d: result %d\n", FRAMER_DEV,
-         (int)hdk_register_reg(FRAMER_DEV, &k_framer_table));
+         (int)hdk_register_reg(FRAMER_DEV, &framer_reg_table));
   puts("(register images are shown most significant word first)");
   failures += path_label_step(line_cfg);
   failures += line_rate_step(line_cfg);
