@@ -36,7 +36,12 @@ struct Piece {
 class Checker {
  public:
   Checker(const Map &map, Diagnostics &findings, const std::string &name)
-      : map_(map), findings_(findings), name_(name.empty() ? map.chip : name) {}
+      : map_(map),
+        findings_(findings),
+        name_(name.empty() ? map.chip : name),
+        // Parts the reader could not read are missing from the model: do not
+        // also warn that they are missing.
+        complete_(!has_errors(findings)) {}
 
   void run() {
     check_top();
@@ -133,7 +138,7 @@ class Checker {
   }
 
   void check_block(const Block &block) {
-    if (block.registers.empty()) {
+    if (block.registers.empty() && complete_) {
       warning(block.place, "the block has no registers");
     }
     uint64_t records = 0;
@@ -410,7 +415,7 @@ class Checker {
       }
     }
     for (const Block &block : map_.blocks) {
-      if (!used_blocks.count(block.name)) {
+      if (!used_blocks.count(block.name) && complete_) {
         warning(block.place, "no instance uses this block: nothing is generated for it");
       }
     }
@@ -474,6 +479,7 @@ class Checker {
   const Map &map_;
   Diagnostics &findings_;
   std::string name_;
+  bool complete_;
 };
 
 }  // namespace

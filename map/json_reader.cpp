@@ -90,7 +90,7 @@ class LineRecorder {
     if (colon != std::string::npos) {
       message = message.substr(colon + 2);
     }
-    report(count_.line, "not valid JSON: " + message);
+    report(count_.token_line, "not valid JSON: " + message);
     failed_ = true;
     return false;
   }

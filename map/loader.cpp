@@ -24,7 +24,9 @@ LoadedMap load_map_text(std::string_view text, const std::string &file, const st
   LoadedMap loaded;
   if (const std::optional<MapSource> source = read_map_source(text, file, loaded.findings)) {
     loaded.map = build_model(*source, loaded.findings);
-    check_map(*loaded.map, loaded.findings, name);
+    if (source->doc.is_object()) {  // otherwise there is nothing to check
+      check_map(*loaded.map, loaded.findings, name);
+    }
   }
   sort_findings(loaded.findings);
   return loaded;
