@@ -238,23 +238,37 @@ class Checker {
                          "register array");
       return;
     }
-    for (uint64_t i = 0; i < array.count; ++i) {
-      const int64_t position = static_cast<int64_t>(field.lsb) + array.stride * static_cast<int64_t>(i);
-      const std::string element = "element " + std::to_string(i) + " (" + bit_range(position, field.bits) + ")";
-      if (position < 0) {
-        error(array.place, element + " lies below bit 0");
-        return;
-      }
-      const uint64_t at = static_cast<uint64_t>(position);
-      if (bus_width(reg.bytes) && at % width + field.bits > width) {
-        error(array.place, element + " crosses from one " + std::to_string(width) +
-                               "-bit register into the next");
-        return;
-      }
-      if (!bus_width(reg.bytes) && at + field.bits > width) {
-        error(array.place, element + " lies outside the " + std::to_string(width) +
+    // Positions move monotonically with the element, so the first and the
+    // last element bound them; within a 2- or 4-byte register they repeat
+    // with a period of at most the register width, so the first `width`
+    // elements show every straddle.
+    const auto position_of = [&](uint64_t i) {
+      return static_cast<int64_t>(field.lsb) + array.stride * static_cast<int64_t>(i);
+    };
+    const auto element = [&](uint64_t i) {
+      return "element " + std::to_string(i) + " (" + bit_range(position_of(i), field.bits) + ")";
+    };
+    const int64_t last = position_of(array.count - 1);
+    if (last < 0) {
+      const uint64_t first_below = field.lsb / static_cast<uint64_t>(-array.stride) + 1;
+      error(array.place, element(first_below) + " lies below bit 0");
+      return;
+    }
+    if (!bus_width(reg.bytes)) {
+      if (static_cast<uint64_t>(std::max<int64_t>(last, static_cast<int64_t>(field.lsb))) + field.bits > width) {
+        // Only a growing array can leave the image (a shrinking one starts inside).
+        const uint64_t room = width >= field.lsb + field.bits ? width - field.lsb - field.bits : 0;
+        const uint64_t first_out = field.lsb + field.bits > width ? 0 : room / static_cast<uint64_t>(array.stride) + 1;
+        error(array.place, element(first_out) + " lies outside the " + std::to_string(width) +
                                "-bit register (a register of this width is one image: its "
                                "field arrays cannot continue in the next register)");
+      }
+      return;
+    }
+    for (uint64_t i = 0; i < std::min<uint64_t>(array.count, width); ++i) {
+      if (static_cast<uint64_t>(position_of(i)) % width + field.bits > width) {
+        error(array.place, element(i) + " crosses from one " + std::to_string(width) +
+                               "-bit register into the next");
         return;
       }
     }

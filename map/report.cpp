@@ -11,12 +11,16 @@ std::string format_finding(const Diagnostic &finding) {
     text += ":" + std::to_string(finding.line);
   }
   text += finding.severity == Severity::error ? ": error: " : ": warning: ";
-  if (!finding.path.empty()) {
-    text += finding.path + ": ";
-  }
-  // One line of printable text, whatever a name in the map held.
-  for (const char c : finding.message) {
-    text += (c == '\n' || c == '\r' || c == '\t') ? ' ' : c;
+  const std::string body = finding.path.empty() ? finding.message : finding.path + ": " + finding.message;
+  // One line of printable text, whatever a key or a name in the map held.
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (const char c : body) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte >= 0x7F) {
+      text += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
+    } else {
+      text += c;
+    }
   }
   return text;
 }

@@ -3,6 +3,8 @@
 
 #include "layout.hpp"
 
+#include <algorithm>
+
 namespace chip::map {
 namespace {
 
@@ -20,14 +22,12 @@ uint32_t field_mask_in_register(const Field &field, uint64_t width) {
   uint32_t mask = 0;
   const uint64_t count = field.array ? field.array->count : 1;
   const int64_t stride = field.array ? field.array->stride : 0;
-  for (uint64_t i = 0; i < count; ++i) {
+  // Positions within the register repeat after at most `width` elements.
+  for (uint64_t i = 0; i < std::min<uint64_t>(count, width); ++i) {
     const int64_t position = static_cast<int64_t>(field.lsb) + stride * static_cast<int64_t>(i);
     const uint64_t start = static_cast<uint64_t>(position) % width;
     for (uint64_t b = start; b < start + field.bits && b < width; ++b) {
       mask |= 1u << b;
-    }
-    if (field.array && mask == (width == 32 ? 0xFFFFFFFFu : 0xFFFFu)) {
-      break;  // every further element lands on bits already set
     }
   }
   return mask;
