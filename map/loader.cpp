@@ -2,9 +2,9 @@
 #include "loader.hpp"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 
 #include "checker.hpp"
 #include "json_reader.hpp"
@@ -32,16 +32,47 @@ LoadedMap load_map_text(std::string_view text, const std::string &file, const st
   return loaded;
 }
 
+namespace {
+
+// The whole file, or why it cannot be read (never an exception: a
+// directory or a read error is one finding like a missing file).
+std::optional<std::string> read_file(const std::string &path, std::string &why) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    why = "is a directory, not a map file";
+    return std::nullopt;
+  }
+  std::FILE *file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    why = std::string("cannot read the file: ") + std::strerror(errno);
+    return std::nullopt;
+  }
+  std::string text;
+  char buffer[65536];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    text.append(buffer, got);
+  }
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) {
+    why = "cannot read the file";
+    return std::nullopt;
+  }
+  return text;
+}
+
+}  // namespace
+
 LoadedMap load_map(const std::string &path, const std::string &name) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::string why;
+  const std::optional<std::string> text = read_file(path, why);
+  if (!text) {
     LoadedMap failed;
-    failed.findings.push_back({Severity::error, path, 0, "",
-                               std::string("cannot read the file: ") + std::strerror(errno)});
+    failed.findings.push_back({Severity::error, path, 0, "", why});
     return failed;
   }
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  return load_map_text(text, path, name);
+  return load_map_text(*text, path, name);
 }
 
 }  // namespace chip::map

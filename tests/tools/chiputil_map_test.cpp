@@ -62,6 +62,7 @@ TEST(ChiputilMap, StatusesAndMessages) {
       {"map show /no/such.json", 1, "",
        "/no/such.json: error: cannot read the file: No such file or directory\n"
        "chiputil map show: 1 error, 0 warnings\n"},
+      {"map check /", 1, "", "/: error: is a directory, not a map file\nchiputil map check: 1 error, 0 warnings\n"},
       {"map frob", 2, "",
        "chiputil map: unknown action 'frob' (expected check, gen or show) (see 'chiputil map "
        "--help')\n"},
