@@ -137,7 +137,7 @@ std::string show_json(const Map &map) {
                          {"fields", fields}});
   }
   const json doc = {{"chip", map.chip}, {"registers", registers}};
-  return doc.dump() + "\n";
+  return doc.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace chip::map
