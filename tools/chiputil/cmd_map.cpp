@@ -13,6 +13,7 @@
 #include "report.hpp"
 #include "show.hpp"
 #include "table_builder.hpp"
+#include "text.hpp"
 
 namespace chiputil {
 namespace {
@@ -125,12 +126,12 @@ int run_gen(const ParsedOptions &options) {
   std::error_code error;
   std::filesystem::create_directories(dir, error);
   if (error) {
-    return refused("map gen", "cannot create " + dir.string() + ": " + error.message());
+    return refused("map gen", "cannot create " + chiputil::quoted(dir.string()) + ": " + error.message());
   }
   for (const auto &[file_name, text] :
        {std::pair{files.header_name, files.header}, std::pair{files.source_name, files.source}}) {
     if (!write_file(dir / file_name, text)) {
-      return refused("map gen", "cannot write " + (dir / file_name).string());
+      return refused("map gen", "cannot write " + chiputil::quoted((dir / file_name).string()));
     }
   }
   std::printf("wrote %s and %s\n", (dir / files.header_name).c_str(),
@@ -187,7 +188,7 @@ int run_map(int argc, char **argv) {
     }
     return action.run(options);
   }
-  return usage_error("map", "unknown action '" + name + "' (expected check, gen or show)");
+  return usage_error("map", "unknown action " + chiputil::quoted(name) + " (expected check, gen or show)");
 }
 
 }  // namespace chiputil
