@@ -61,6 +61,18 @@ std::optional<std::string> attribute(const xmlNode *node, const char *name) {
   return text;
 }
 
+// A text quoted in a finding: at most 60 characters.
+std::string brief(const std::string &text) {
+  return text.size() <= 60 ? text : text.substr(0, 57) + "...";
+}
+
+// Findings are one line each, whatever names and texts the file holds.
+void one_line(std::string &text) {
+  for (char &c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  }
+}
+
 // What a document with entity declarations is stopped with.
 struct EntityGuard {
   std::string name;
@@ -184,7 +196,7 @@ class Reader {
     const Evaluated result =
         evaluate(text, [this](std::string_view name) { return lookup(name); });
     if (!result.value) {
-      error(node, path, std::string(chars(node->name)) + " '" + text + "': " + result.error);
+      error(node, path, std::string(chars(node->name)) + " '" + brief(text) + "': " + result.error);
     }
     return result.value;
   }
@@ -707,25 +719,33 @@ DocPtr parse(std::string_view xml, const std::string &file, Diagnostics &finding
   return doc;
 }
 
+void import_into(std::string_view xml, const std::string &file, const IpxactOptions &options,
+                 Imported &result) {
+  DocPtr doc = parse(xml, file, result.findings);
+  if (!doc) return;
+  Reader reader(file, result.findings);
+  const std::optional<Component> component = reader.read(xmlDocGetRootElement(doc.get()), options);
+  for (const Diagnostic &finding : result.findings) {
+    if (finding.severity == Severity::error) return;
+  }
+  if (component) to_map(*component, file, result.doc, result.lines, result.findings);
+}
+
 }  // namespace
 
 Imported import_ipxact(std::string_view xml, const std::string &file, const IpxactOptions &options) {
   Imported result;
   try {
-    DocPtr doc = parse(xml, file, result.findings);
-    if (!doc) return result;
-    Reader reader(file, result.findings);
-    const std::optional<Component> component =
-        reader.read(xmlDocGetRootElement(doc.get()), options);
-    for (const Diagnostic &finding : result.findings) {
-      if (finding.severity == Severity::error) return result;
-    }
-    if (component) to_map(*component, file, result.doc, result.lines, result.findings);
+    import_into(xml, file, options, result);
   } catch (const std::exception &failure) {
     // Only allocation can throw here.
     result.doc = nullptr;
     result.lines.clear();
     result.findings.push_back({Severity::error, file, 0, {}, failure.what()});
+  }
+  for (Diagnostic &finding : result.findings) {
+    one_line(finding.path);
+    one_line(finding.message);
   }
   return result;
 }

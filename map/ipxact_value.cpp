@@ -24,7 +24,10 @@ struct Num {
   unsigned width = 0;  // bits of a sized literal or concatenation; 0 unsized
 };
 
-std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+// A piece of the text in a message: quoted, at most 40 characters.
+std::string quoted(std::string_view text) {
+  return "'" + (text.size() <= 40 ? std::string(text) : std::string(text.substr(0, 37)) + "...") + "'";
+}
 
 struct BinaryOp {
   std::string_view token;
