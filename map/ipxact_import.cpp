@@ -73,11 +73,22 @@ void one_line(std::string &text) {
   }
 }
 
-// What a document with entity declarations is stopped with.
+// What the parser saw that stops the import: an entity declaration (the
+// parser is stopped there) or its first error (later ones follow from it).
 struct EntityGuard {
   std::string name;
   unsigned line = 0;
+  std::string first_error;
+  unsigned error_line = 0;
 };
+
+void keep_first_error(void *context, xmlErrorPtr error) {
+  auto *parser = static_cast<xmlParserCtxtPtr>(context);
+  auto *guard = static_cast<EntityGuard *>(parser->_private);
+  if (error == nullptr || error->level < XML_ERR_ERROR || !guard->first_error.empty()) return;
+  guard->first_error = error->message != nullptr ? error->message : "not XML";
+  guard->error_line = error->line > 0 ? static_cast<unsigned>(error->line) : 0;
+}
 
 void stop_on_entity(void *context, const xmlChar *name, int, const xmlChar *, const xmlChar *,
                     xmlChar *) {
@@ -697,6 +708,7 @@ DocPtr parse(std::string_view xml, const std::string &file, Diagnostics &finding
   parser->_private = &guard;
   parser->sax->entityDecl = stop_on_entity;
   parser->sax->unparsedEntityDecl = stop_on_unparsed_entity;
+  parser->sax->serror = keep_first_error;
   DocPtr doc(xmlCtxtReadMemory(parser.get(), xml.data(), static_cast<int>(xml.size()), nullptr,
                                nullptr,
                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
@@ -708,12 +720,9 @@ DocPtr parse(std::string_view xml, const std::string &file, Diagnostics &finding
     return nullptr;
   }
   if (doc == nullptr || !parser->wellFormed || xmlDocGetRootElement(doc.get()) == nullptr) {
-    const xmlError *last = xmlCtxtGetLastError(parser.get());
-    std::string message = last != nullptr && last->message != nullptr ? last->message : "not XML";
+    std::string message = guard.first_error.empty() ? "not XML" : guard.first_error;
     while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
-    findings.push_back({Severity::error, file,
-                        last != nullptr && last->line > 0 ? static_cast<unsigned>(last->line) : 0,
-                        {}, "XML: " + message});
+    findings.push_back({Severity::error, file, guard.error_line, {}, "XML: " + message});
     return nullptr;
   }
   return doc;
