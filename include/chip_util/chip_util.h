@@ -9,6 +9,7 @@
 #include "chip_util/log.h"
 #include "chip_util/map.h"
 #include "chip_util/osal.h"
+#include "chip_util/reg_check.h"
 #include "chip_util/register.h"
 
 #endif /* CHIP_UTIL_CHIP_UTIL_H */
