@@ -116,10 +116,15 @@ using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
 
 // ---- The reader ----------------------------------------------------------
 
+// The access elements of a register or field, "" when not given, with the
+// element each came from (for the line of a finding).
 struct Access {
-  std::string access;              // IP-XACT access value, "" when not given
-  std::string modified_write;      // modifiedWriteValue
-  std::string read_action;         // readAction
+  std::string access;
+  std::string modified_write;  // modifiedWriteValue
+  std::string read_action;     // readAction
+  const xmlNode *access_node = nullptr;
+  const xmlNode *write_node = nullptr;
+  const xmlNode *read_node = nullptr;
 };
 
 // One array level of a register on its way to a record: `count` copies
@@ -267,8 +272,14 @@ Access Reader::access_of(const xmlNode *node, const std::string &path) {
       holder = all.empty() ? nullptr : all.front();
     }
   }
-  return {child_text(holder, "access"), child_text(holder, "modifiedWriteValue"),
-          child_text(holder, "readAction")};
+  Access out;
+  out.access_node = child(holder, "access");
+  out.write_node = child(holder, "modifiedWriteValue");
+  out.read_node = child(holder, "readAction");
+  out.access = text_of(out.access_node);
+  out.modified_write = text_of(out.write_node);
+  out.read_action = text_of(out.read_node);
+  return out;
 }
 
 std::optional<std::string> Reader::register_kind(const Access &access, const xmlNode *node,
@@ -277,12 +288,13 @@ std::optional<std::string> Reader::register_kind(const Access &access, const xml
   if (access.access == "read-only") return "ro";
   if (access.access == "write-only") return "wo";
   if (access.access == "read-writeOnce" || access.access == "writeOnce") {
-    warning(node, path, "access " + access.access + " imported as " +
+    warning(access.access_node != nullptr ? access.access_node : node, path, "access " + access.access + " imported as " +
                             (access.access == "writeOnce" ? "wo" : "rw") +
                             ": only the first write after reset takes effect");
     return access.access == "writeOnce" ? "wo" : "rw";
   }
-  error(node, path, "access '" + access.access + "' is not supported");
+  error(access.access_node != nullptr ? access.access_node : node, path,
+        "access '" + access.access + "' is not supported");
   return std::nullopt;
 }
 
@@ -297,35 +309,36 @@ std::optional<std::string> Reader::field_kind(const Access &access, const std::s
   if (!base) return std::nullopt;
   const std::string &write = access.modified_write;
   const std::string &read = access.read_action;
+  const xmlNode *write_at = access.write_node != nullptr ? access.write_node : node;
+  const xmlNode *read_at = access.read_node != nullptr ? access.read_node : node;
+  if (!write.empty() && write != "oneToClear" && write != "oneToSet" && write != "zeroToClear") {
+    error(write_at, path, "modifiedWriteValue '" + write +
+                              "' is not supported: a read-modify-write of its register would change it");
+    return std::nullopt;
+  }
   if (!read.empty()) {
     if (read != "clear") {
-      error(node, path, "readAction '" + read + "' is not supported: a read changes the field");
+      error(read_at, path, "readAction '" + read + "' is not supported: a read changes the field");
       return std::nullopt;
     }
     if (*base == "wo" || !write.empty()) {
-      error(node, path, "readAction clear together with " +
-                            (write.empty() ? "access write-only" : "modifiedWriteValue " + write) +
-                            " cannot be expressed");
+      error(read_at, path, "readAction clear together with " +
+                               (write.empty() ? "access write-only" : "modifiedWriteValue " + write) +
+                               " cannot be expressed");
       return std::nullopt;
     }
     return "rclr";
   }
   if (write.empty()) return base;
-  const bool known = write == "oneToClear" || write == "oneToSet" || write == "zeroToClear";
-  if (!known) {
-    error(node, path, "modifiedWriteValue '" + write +
-                          "' is not supported: a read-modify-write of its register would change it");
-    return std::nullopt;
-  }
   if (*base == "ro") {
-    error(node, path, "modifiedWriteValue " + write + " on a read-only field");
+    error(write_at, path, "modifiedWriteValue " + write + " on a read-only field");
     return std::nullopt;
   }
   if (*base == "wo") {
     // Write-only registers are written without a read, the other bits as 0:
     // harmless for write-1 bits, but a write of 0 would clear the others.
     if (write == "zeroToClear") {
-      error(node, path, "modifiedWriteValue zeroToClear on a write-only field cannot be expressed");
+      error(write_at, path, "modifiedWriteValue zeroToClear on a write-only field cannot be expressed");
       return std::nullopt;
     }
     return "wo";
