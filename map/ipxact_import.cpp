@@ -505,6 +505,18 @@ bool Reader::reg(const xmlNode *node, uint64_t offset, std::vector<Level> levels
       continue;
     }
     field_arrays = field_arrays || parsed->array.has_value();
+    // A copy past the register continues in the next one, reg_bytes
+    // address units on: that is the next register only for byte addresses.
+    if (parsed->array && unit_bits_ != 8) {
+      const U128 end = parsed->lsb + static_cast<U128>(parsed->array->count - 1) *
+                                         static_cast<uint64_t>(parsed->array->stride) + parsed->bits;
+      if (end > *size) {
+        error(field_node, path + " / field " + parsed->name,
+              "field array runs into the next register, which cannot be found with "
+              "addressUnitBits " + std::to_string(unit_bits_));
+        ok = false;
+      }
+    }
     proto.fields.push_back(std::move(*parsed));
   }
   if (!ok) return false;
