@@ -201,7 +201,7 @@ TEST(TableCheck, RandomTablesMatchTheModel) {
   std::mt19937 rng(20261206);
   size_t clean = 0;
   std::vector<std::string> seen;
-  for (int round = 0; round < 3000; ++round) {
+  for (int round = 0; round < 2000; ++round) {
     Drawn d;
     draw(rng, d);
     const std::vector<std::vector<hdk_reg_info>> before = d.packed;
