@@ -24,6 +24,7 @@ constexpr std::string_view kNamespace2022 = "http://www.accellera.org/XMLSchema/
 // Unrolled array levels make one register per element; past this many the
 // file surely describes a memory, not registers.
 constexpr uint64_t kMaxUnrolled = 4096;
+constexpr uint64_t kMaxUnrolledFields = 65536;
 // Element counts beyond this cannot be a record's elem_num anyway; the
 // bound keeps products of dims far from overflow.
 constexpr uint64_t kMaxCount = uint64_t{1} << 40;
@@ -537,6 +538,11 @@ bool Reader::reg(const xmlNode *node, uint64_t offset, std::vector<Level> levels
       return false;
     }
     copies *= level.count;
+  }
+  if (copies > 1 && copies * proto.fields.size() > kMaxUnrolledFields) {
+    error(node, path, "unrolling its array levels would make more than " +
+                          std::to_string(kMaxUnrolledFields) + " fields");
+    return false;
   }
   const uint64_t base_offset = offset + *own_offset;
   for (uint64_t copy = 0; copy < copies; ++copy) {

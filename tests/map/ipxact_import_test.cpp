@@ -112,6 +112,8 @@ TEST(IpxactImport, RefusedInputsNameTheConstructAndLine) {
        rf + ": 2 fieldAccessPolicy elements (access modes) are not supported\n"},
       {"unrolling", one_block(el("registerFile", el("name", "F") + el("dim", "5000") + el("addressOffset", "0") + el("range", "'h1000") + el("register", el("name", "R") + el("dim", "64") + el("addressOffset", "0") + el("size", "32") + field("F", 0, 1)))),
        at5 + " / register file F / register R: unrolling its array levels would make more than 4096 registers\n"},
+      {"unrolled fields", one_block(el("registerFile", el("name", "F") + el("dim", "4096") + el("addressOffset", "0") + el("range", "'h100") + el("register", el("name", "R") + el("dim", "2") + el("addressOffset", "0") + el("size", "32") + [] { std::string all; for (int i = 0; i < 17; ++i) all += field("F" + std::to_string(i), i, 1); return all; }()))),
+       at5 + " / register file F / register R: unrolling its array levels would make more than 65536 fields\n"},
       {"field array across registers, word addresses", component(el("addressUnitBits", "32") + block("B0", "0", reg("R", "0", el("field", el("name", "F") + el("array", el("dim", "33")) + el("bitOffset", "0") + el("bitWidth", "1")))), kNs2022),
        rf + ": field array runs into the next register, which cannot be found with addressUnitBits 32\n"},
       {"typeIdentifier differs", component(block("A", "0", reg("R", "0", field("F", 0, 1)), "T") + block("B", "'h100", reg("R", "4", field("F", 0, 1)), "T")),
