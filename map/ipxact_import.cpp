@@ -256,6 +256,7 @@ class Reader {
   std::optional<Field> field(const xmlNode *node, const std::string &register_access,
                              const std::string &path);
   std::optional<uint64_t> reset_of(const xmlNode *node, const std::string &path);
+  bool in_bytes(Component &component, const xmlNode *map, const std::string &path);
 };
 
 // 2014 puts access, modifiedWriteValue and readAction on the element; 2022
@@ -506,18 +507,6 @@ bool Reader::reg(const xmlNode *node, uint64_t offset, std::vector<Level> levels
       continue;
     }
     field_arrays = field_arrays || parsed->array.has_value();
-    // A copy past the register continues in the next one, reg_bytes
-    // address units on: that is the next register only for byte addresses.
-    if (parsed->array && unit_bits_ != 8) {
-      const U128 end = parsed->lsb + static_cast<U128>(parsed->array->count - 1) *
-                                         static_cast<uint64_t>(parsed->array->stride) + parsed->bits;
-      if (end > *size) {
-        error(field_node, path + " / field " + parsed->name,
-              "field array runs into the next register, which cannot be found with "
-              "addressUnitBits " + std::to_string(unit_bits_));
-        ok = false;
-      }
-    }
     proto.fields.push_back(std::move(*parsed));
   }
   if (!ok) return false;
@@ -690,11 +679,17 @@ std::optional<Component> Reader::read(const xmlNode *root, const IpxactOptions &
   if (const xmlNode *unit = child(map, "addressUnitBits")) {
     const auto bits = number(unit, path);
     if (!bits) return std::nullopt;
-    if (*bits == 0 || *bits > 8 * 1023) {
-      error(unit, path, "addressUnitBits " + std::to_string(*bits) + " is not 1 to 8184");
+    if (*bits == 0 || *bits % 8 != 0 || *bits > 8 * 1023) {
+      error(unit, path, "addressUnitBits " + std::to_string(*bits) +
+                            " is not a whole number of bytes from 1 to 1023");
       return std::nullopt;
     }
     unit_bits_ = *bits;
+    if (unit_bits_ != 8) {
+      warning(unit, path, "addressUnitBits " + std::to_string(unit_bits_) +
+                              ": addresses, offsets and strides are written in bytes (one address "
+                              "unit is " + std::to_string(unit_bits_ / 8) + " bytes)");
+    }
   }
   for (const xmlNode *other : children(map, "subspaceMap")) {
     warning(other, path, "subspaceMap " + child_text(other, "name") + " is not imported");
@@ -719,7 +714,32 @@ std::optional<Component> Reader::read(const xmlNode *root, const IpxactOptions &
     error(map, path, "no address block holds a register");
     return std::nullopt;
   }
-  return ok ? std::optional<Component>(std::move(out)) : std::nullopt;
+  return ok && in_bytes(out, map, path) ? std::optional<Component>(std::move(out)) : std::nullopt;
+}
+
+// A map's addresses are bytes (a field array carries into the register
+// `bytes` bytes on): addresses in wider units are scaled.
+bool Reader::in_bytes(Component &component, const xmlNode *map, const std::string &path) {
+  const uint64_t factor = unit_bits_ / 8;
+  if (factor == 1) return true;
+  const auto scaled = [&](uint64_t &value) {
+    const U128 bytes = static_cast<U128>(value) * factor;
+    if (bytes > UINT64_MAX) {
+      error(map, path, "an address in bytes does not fit in 64 bits");
+      return false;
+    }
+    value = static_cast<uint64_t>(bytes);
+    return true;
+  };
+  for (Block &block : component.blocks) {
+    if (!scaled(block.base)) return false;
+    for (Register &reg : block.registers) {
+      if (!scaled(reg.offset)) return false;
+      // Strides are below 2^40 units, so their bytes fit.
+      if (reg.array) reg.array->stride *= static_cast<int64_t>(factor);
+    }
+  }
+  return true;
 }
 
 // Parses without network, DTD loading or entity expansion; the first

@@ -16,7 +16,8 @@
 // ignored.
 //
 // How it maps:
-//   - the component is the chip and the memory map its one bus;
+//   - the component is the chip and the memory map its one bus; addresses
+//     are written in bytes, scaled when addressUnitBits is not 8;
 //   - address blocks with the same typeIdentifier (or, without one, the
 //     same register layout) become one block type, named after the
 //     typeIdentifier or the first block's name, with one instance per

@@ -114,8 +114,8 @@ TEST(IpxactImport, RefusedInputsNameTheConstructAndLine) {
        at5 + " / register file F / register R: unrolling its array levels would make more than 4096 registers\n"},
       {"unrolled fields", one_block(el("registerFile", el("name", "F") + el("dim", "4096") + el("addressOffset", "0") + el("range", "'h100") + el("register", el("name", "R") + el("dim", "2") + el("addressOffset", "0") + el("size", "32") + [] { std::string all; for (int i = 0; i < 17; ++i) all += field("F" + std::to_string(i), i, 1); return all; }()))),
        at5 + " / register file F / register R: unrolling its array levels would make more than 65536 fields\n"},
-      {"field array across registers, word addresses", component(el("addressUnitBits", "32") + block("B0", "0", reg("R", "0", el("field", el("name", "F") + el("array", el("dim", "33")) + el("bitOffset", "0") + el("bitWidth", "1")))), kNs2022),
-       rf + ": field array runs into the next register, which cannot be found with addressUnitBits 32\n"},
+      {"address unit of 12 bits", component(el("addressUnitBits", "12") + block("B0", "0", reg("R", "0", field("F", 0, 1)))),
+       "5: error: memory map mmio: addressUnitBits 12 is not a whole number of bytes from 1 to 1023\n"},
       {"typeIdentifier differs", component(block("A", "0", reg("R", "0", field("F", 0, 1)), "T") + block("B", "'h100", reg("R", "4", field("F", 0, 1)), "T")),
        "5: error: address block B: typeIdentifier T is shared with address block A but the registers differ\n"},
       {"no registers", one_block(""),
@@ -259,6 +259,35 @@ TEST(IpxactImport, BlockTypesInstancesAndSourceLines) {
     ASSERT_EQ(imported.lines.count(pointer), 1u) << pointer;
     EXPECT_EQ(imported.lines.at(pointer), line) << pointer;
   }
+}
+
+// Word addresses become byte addresses: base, offsets and strides.
+TEST(IpxactImport, WordAddressesBecomeBytes) {
+  const std::string body =
+      reg("R", "3", field("F", 0, 1)) +
+      el("register", el("name", "A") + el("dim", "16") + el("addressOffset", "'h10") + el("size", "32") +
+                         el("field", el("name", "UP") + el("array", el("dim", "64")) + el("bitOffset", "0") + el("bitWidth", "1")));
+  const Imported imported =
+      import_ipxact(component(el("addressUnitBits", "32") + block("B0", "'h100", body), kNs2022), "t.xml");
+  ASSERT_FALSE(imported.doc.is_null()) << findings(imported);
+  EXPECT_EQ(findings(imported),
+            "5: warning: memory map mmio: addressUnitBits 32: addresses, offsets and strides are "
+            "written in bytes (one address unit is 4 bytes)\n");
+  const json &regs = imported.doc["blocks"][0]["registers"];
+  EXPECT_EQ(imported.doc["instances"][0]["base"], "0x400");
+  EXPECT_EQ(regs[0]["offset"], "0xc");
+  EXPECT_EQ(regs[1]["name"], "A_0");  // unrolled for its field array
+  EXPECT_EQ(regs[1]["offset"], "0x40");
+  EXPECT_EQ(regs[16]["offset"], "0x7c");
+  EXPECT_EQ(regs[16]["fields"][0]["array"], json::parse(R"({"count": 64, "stride": 1})"));
+  const Imported word_array = import_ipxact(
+      component(el("addressUnitBits", "32") +
+                    block("B0", "0", el("register", el("name", "P") + el("dim", "16") + el("addressOffset", "'h3B0") +
+                                                        el("size", "32") + field("F", 0, 32)))),
+      "t.xml");
+  ASSERT_FALSE(word_array.doc.is_null()) << findings(word_array);
+  EXPECT_EQ(word_array.doc["blocks"][0]["registers"][0]["offset"], "0xec0");
+  EXPECT_EQ(word_array.doc["blocks"][0]["registers"][0]["array"], json::parse(R"({"count": 16, "stride": 4})"));
 }
 
 TEST(IpxactImport, ResetsMasksAndEnums) {
