@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "checker.hpp"
+#include "ipxact_import.hpp"
 #include "json_reader.hpp"
 #include "model_builder.hpp"
 #include "report.hpp"
@@ -15,9 +16,30 @@ namespace chip::map {
 
 bool LoadedMap::ok() const { return map.has_value() && !has_errors(findings); }
 
+namespace {
+
+// IP-XACT is XML: named so, or starting with an XML declaration or element.
+bool is_ipxact(std::string_view text, const std::string &file) {
+  const auto dot = file.rfind('.');
+  if (dot != std::string::npos) {
+    std::string extension = file.substr(dot);
+    for (char &c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (extension == ".xml") return true;
+    if (extension == ".json") return false;
+  }
+  const auto first = text.find_first_not_of(" \t\r\n");
+  return first != std::string_view::npos && text[first] == '<';
+}
+
+}  // namespace
+
 std::optional<MapSource> read_map_source(std::string_view text, const std::string &file,
                                          Diagnostics &findings) {
-  return read_json_map(text, file, findings);
+  if (!is_ipxact(text, file)) return read_json_map(text, file, findings);
+  Imported imported = import_ipxact(text, file);
+  findings.insert(findings.end(), imported.findings.begin(), imported.findings.end());
+  if (imported.doc.is_null()) return std::nullopt;
+  return MapSource{std::move(imported.doc), std::move(imported.lines), file};
 }
 
 LoadedMap load_map_text(std::string_view text, const std::string &file, const std::string &name) {

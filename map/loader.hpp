@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The one entry point from a map file to a checked model: read the file,
-// hand it to the reader of its kind (a JSON map; further kinds slot in
-// here), build the model and check it. Every finding is collected.
+// hand it to the reader of its kind (a JSON map, or an IP-XACT component
+// imported into one), build the model and check it. Every finding is
+// collected.
 #pragma once
 
 #include <optional>
@@ -20,7 +21,9 @@ struct LoadedMap {
   bool ok() const;         // a model and no error
 };
 
-// Reads the map document in `text`, named `file`, by its kind.
+// Reads the map document in `text`, named `file`, by its kind: IP-XACT when
+// the file is named .xml (or, named neither .xml nor .json, starts with
+// '<'), JSON otherwise.
 std::optional<MapSource> read_map_source(std::string_view text, const std::string &file,
                                          Diagnostics &findings);
 

@@ -64,7 +64,7 @@ TEST(ChiputilMap, StatusesAndMessages) {
        "chiputil map show: 1 error, 0 warnings\n"},
       {"map check /", 1, "", "/: error: is a directory, not a map file\nchiputil map check: 1 error, 0 warnings\n"},
       {"map frob", 2, "",
-       "chiputil map: unknown action 'frob' (expected check, gen or show) (see 'chiputil map "
+       "chiputil map: unknown action 'frob' (expected check, gen, show or import) (see 'chiputil map "
        "--help')\n"},
       {"map gen " + kLc7, 2, "", "chiputil map gen: missing -o DIR (see 'chiputil map gen --help')\n"},
       {"map show a.json b.json", 2, "",

@@ -9,6 +9,7 @@
 #include "checker.hpp"
 #include "c_generator.hpp"
 #include "cli.hpp"
+#include "cmd_map_import.hpp"
 #include "loader.hpp"
 #include "report.hpp"
 #include "show.hpp"
@@ -22,8 +23,10 @@ constexpr const char *kHelp =
     "usage: chiputil map check FILE\n"
     "       chiputil map gen FILE -o DIR [--name NAME]\n"
     "       chiputil map show [--json] FILE\n"
+    "       chiputil map import FILE.xml [-o FILE.json] [--memory-map NAME]\n"
     "\n"
-    "FILE is a register map (JSON, see docs/register-map.md).\n"
+    "FILE is a register map (JSON, see docs/register-map.md) or an IP-XACT component (.xml,\n"
+    "see docs/ipxact-import.md), read as the map 'map import' makes of it.\n"
     "check  lists every problem of the map, one line each (FILE:LINE: error: PATH: message);\n"
     "       exit status 1 when there is an error, 0 when there are only warnings.\n"
     "gen    checks the map, then writes DIR/NAME_map.h and DIR/NAME_map.c: the register\n"
@@ -31,6 +34,7 @@ constexpr const char *kHelp =
     "       and per instance. NAME is the map's chip name unless --name gives one.\n"
     "show   prints every register and field of every instance with address, bits, access\n"
     "       and reset, in address order (--json: one JSON document).\n"
+    "import writes an IP-XACT component's registers as a JSON register map.\n"
     "'chiputil map ACTION --help' describes one action.\n";
 
 constexpr const char *kCheckHelp =
@@ -168,6 +172,7 @@ int run_map(int argc, char **argv) {
       {"check", kCheckHelp, {}, run_check},
       {"gen", kGenHelp, {{"output", true, 'o'}, {"name", true}}, run_gen},
       {"show", kShowHelp, {{"json", false}}, run_show},
+      {"import", kMapImportHelp, {{"output", true, 'o'}, {"memory-map", true}}, run_map_import},
   };
   const std::string name = argv[1];
   for (const Action &action : actions) {
@@ -188,7 +193,8 @@ int run_map(int argc, char **argv) {
     }
     return action.run(options);
   }
-  return usage_error("map", "unknown action " + chiputil::quoted(name) + " (expected check, gen or show)");
+  return usage_error("map", "unknown action " + chiputil::quoted(name) +
+                                " (expected check, gen, show or import)");
 }
 
 }  // namespace chiputil
