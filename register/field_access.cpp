@@ -6,6 +6,7 @@
 
 #include "access_check.hpp"
 #include "field_location.hpp"
+#include "trace_hooks.hpp"
 
 namespace {
 
@@ -14,29 +15,67 @@ using namespace chip_reg;
 constexpr uint32_t kLogLevel = 1;
 constexpr uint32_t kFailedCode = 0xFFFFFFFFu;
 
+// Every refusal is traced (probe field_refused and the trace callback) with
+// the value refused where there is one. Cold: reached only when refusing.
+[[gnu::cold, gnu::noinline]] int32_t refuse_silently(const char *name, uint32_t dev,
+                                                     uint32_t width, uint32_t inst,
+                                                     uint32_t reg_id, uint32_t elem,
+                                                     uint32_t value = 0) {
+  CHIP_UTIL_PROBE(field_refused, name, dev, inst, reg_id, elem);
+  if (chip_trace::enabled()) {
+    chip_trace::field_event(CHIP_TRACE_FIELD_REFUSED, name, dev, width, inst, reg_id, elem, value,
+                            -1);
+  }
+  return -1;
+}
+
 // The three refusal messages. Out of line and cold: the hot path only
 // branches to them.
 [[gnu::cold, gnu::noinline]] int32_t refuse_with_code(const char *name, uint32_t dev,
-                                                      uint32_t inst, uint32_t reg_id,
-                                                      uint32_t elem) {
+                                                      uint32_t width, uint32_t inst,
+                                                      uint32_t reg_id, uint32_t elem) {
   hdk_debug(dev, kLogLevel, "\r\n%s(%u, %u, 0x%x, %u) error code 0x%x.", name, dev, inst, reg_id,
             elem, kFailedCode);
-  return -1;
+  return refuse_silently(name, dev, width, inst, reg_id, elem);
 }
 
 [[gnu::cold, gnu::noinline]] int32_t refuse_with_fail(const char *name, uint32_t dev,
-                                                      uint32_t inst, uint32_t reg_id,
-                                                      uint32_t elem) {
+                                                      uint32_t width, uint32_t inst,
+                                                      uint32_t reg_id, uint32_t elem) {
   hdk_debug(dev, kLogLevel, "\r\n%s(%u, %u, 0x%x, %u)fail", name, dev, inst, reg_id, elem);
-  return -1;
+  return refuse_silently(name, dev, width, inst, reg_id, elem);
 }
 
-[[gnu::cold, gnu::noinline]] int32_t refuse_value(const char *name, uint32_t dev, uint32_t inst,
-                                                  uint32_t reg_id, uint32_t elem,
+[[gnu::cold, gnu::noinline]] int32_t refuse_value(const char *name, uint32_t dev, uint32_t width,
+                                                  uint32_t inst, uint32_t reg_id, uint32_t elem,
                                                   uint32_t value) {
   hdk_debug(dev, kLogLevel, "\r\n%s(%u, %u, 0x%x, %u, %u) error code 0x%x.", name, dev, inst,
             reg_id, elem, value, kFailedCode);
-  return -1;
+  return refuse_silently(name, dev, width, inst, reg_id, elem, value);
+}
+
+// A completed field read or write: the probe (a nop until attached) and one
+// predictable branch to the callback.
+template <typename Word>
+[[gnu::always_inline]] inline void traced_read(const char *name, uint32_t dev, uint32_t inst,
+                                               uint32_t reg_id, uint32_t elem, Word value,
+                                               int32_t status) {
+  CHIP_UTIL_PROBE(field_read, dev, inst, reg_id, elem, uint32_t{value}, status);
+  if (chip_trace::enabled()) [[unlikely]] {
+    chip_trace::field_event(CHIP_TRACE_FIELD_READ, name, dev, RegWidth<Word>::kBits, inst, reg_id,
+                            elem, value, status);
+  }
+}
+
+template <typename Word>
+[[gnu::always_inline]] inline void traced_write(const char *name, uint32_t dev, uint32_t inst,
+                                                uint32_t reg_id, uint32_t elem, Word value,
+                                                int32_t status) {
+  CHIP_UTIL_PROBE(field_write, dev, inst, reg_id, elem, uint32_t{value}, status);
+  if (chip_trace::enabled()) [[unlikely]] {
+    chip_trace::field_event(CHIP_TRACE_FIELD_WRITE, name, dev, RegWidth<Word>::kBits, inst,
+                            reg_id, elem, value, status);
+  }
 }
 
 template <typename Word>
@@ -51,7 +90,7 @@ struct RegFamily<uint32_t> {
   // The 32-bit write names a register of the wrong width with "fail".
   static int32_t refuse_write_width(const char *name, uint32_t dev, uint32_t inst,
                                     uint32_t reg_id, uint32_t elem) {
-    return refuse_with_fail(name, dev, inst, reg_id, elem);
+    return refuse_with_fail(name, dev, 32, inst, reg_id, elem);
   }
 };
 
@@ -63,7 +102,7 @@ struct RegFamily<uint16_t> {
   static hdk_write16_func writer(const hdk_reg_ops &ops) { return ops.write16; }
   static int32_t refuse_write_width(const char *name, uint32_t dev, uint32_t inst,
                                     uint32_t reg_id, uint32_t elem) {
-    return refuse_with_code(name, dev, inst, reg_id, elem);
+    return refuse_with_code(name, dev, 16, inst, reg_id, elem);
   }
 };
 
@@ -77,44 +116,50 @@ const hdk_reg_ops *ops_of(const CheckedAccess &access) {
 template <typename Word>
 int32_t read_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem, Word *value) {
   using Family = RegFamily<Word>;
+  constexpr uint32_t kBits = RegWidth<Word>::kBits;
   const char *name = Family::kReadName;
   const CheckedAccess access = check_access(name, dev, inst, reg_id, elem);
   if (access.reg == nullptr) {
-    return -1;
+    return refuse_silently(name, dev, kBits, inst, reg_id, elem);
   }
   const hdk_reg_info &reg = *access.reg;
   // Plain loads, taken early so that they overlap the checks below.
   const hdk_reg_ops *ops = ops_of(access);
   if (reg_bytes(reg) != RegWidth<Word>::kBytes) [[unlikely]] {
-    return refuse_with_code(name, dev, inst, reg_id, elem);
+    return refuse_with_code(name, dev, kBits, inst, reg_id, elem);
   }
   if (value == nullptr) [[unlikely]] {
-    return -1;
+    return refuse_silently(name, dev, kBits, inst, reg_id, elem);
   }
   const auto read = ops != nullptr ? Family::reader(*ops) : nullptr;
   if (read == nullptr) [[unlikely]] {
-    return refuse_with_code(name, dev, inst, reg_id, elem);
+    return refuse_with_code(name, dev, kBits, inst, reg_id, elem);
   }
   if (whole_word_access<Word>(reg)) {
-    return read(dev, whole_word_address<Word>(access.inst->base_addr, reg, elem), value);
+    const int32_t status =
+        read(dev, whole_word_address<Word>(access.inst->base_addr, reg, elem), value);
+    traced_read(name, dev, inst, reg_id, elem, *value, status);
+    return status;
   }
   const FieldSpot<Word> spot = locate_field<Word>(access.inst->base_addr, reg, elem);
   if (!spot.valid) [[unlikely]] {
-    return refuse_with_code(name, dev, inst, reg_id, elem);
+    return refuse_with_code(name, dev, kBits, inst, reg_id, elem);
   }
   Word word = 0;
   const int32_t status = read(dev, spot.addr, &word);
   *value = extract_field(word, spot);
+  traced_read(name, dev, inst, reg_id, elem, *value, status);
   return status;
 }
 
 template <typename Word>
 int32_t write_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem, Word value) {
   using Family = RegFamily<Word>;
+  constexpr uint32_t kBits = RegWidth<Word>::kBits;
   const char *name = Family::kWriteName;
   const CheckedAccess access = check_access(name, dev, inst, reg_id, elem);
   if (access.reg == nullptr) {
-    return -1;
+    return refuse_silently(name, dev, kBits, inst, reg_id, elem);
   }
   const hdk_reg_info &reg = *access.reg;
   // Plain loads, taken early so that they overlap the checks below.
@@ -128,21 +173,26 @@ int32_t write_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem,
   const auto write = ops != nullptr ? Family::writer(*ops) : nullptr;
   const auto read = ops != nullptr && needs_read ? Family::reader(*ops) : nullptr;
   if (write == nullptr || (needs_read && read == nullptr)) [[unlikely]] {
-    return refuse_with_code(name, dev, inst, reg_id, elem);
+    return refuse_with_code(name, dev, kBits, inst, reg_id, elem);
   }
   if (whole_word_access<Word>(reg)) {
-    return write(dev, whole_word_address<Word>(access.inst->base_addr, reg, elem), value);
+    const int32_t status =
+        write(dev, whole_word_address<Word>(access.inst->base_addr, reg, elem), value);
+    traced_write(name, dev, inst, reg_id, elem, value, status);
+    return status;
   }
   if (!value_fits<Word>(value, field_bits(reg))) [[unlikely]] {
-    return refuse_value(name, dev, inst, reg_id, elem, value);
+    return refuse_value(name, dev, kBits, inst, reg_id, elem, value);
   }
   const FieldSpot<Word> spot = locate_field<Word>(access.inst->base_addr, reg, elem);
   if (!spot.valid) [[unlikely]] {
-    return refuse_with_code(name, dev, inst, reg_id, elem);
+    return refuse_with_code(name, dev, kBits, inst, reg_id, elem);
   }
   Word old_word = 0;
   const int32_t read_status = needs_read ? read(dev, spot.addr, &old_word) : 0;
-  return read_status | write(dev, spot.addr, merge_field(old_word, spot, value));
+  const int32_t status = read_status | write(dev, spot.addr, merge_field(old_word, spot, value));
+  traced_write(name, dev, inst, reg_id, elem, value, status);
+  return status;
 }
 
 }  // namespace
@@ -172,26 +222,26 @@ extern "C" int32_t hdk_set_reg_field32(uint32_t dev, uint32_t inst, uint32_t reg
   constexpr const char *name = "hdk_set_reg_field32";
   const CheckedAccess access = check_access(name, dev, inst, reg_id, elem);
   if (access.reg == nullptr) {
-    return -1;
+    return refuse_silently(name, dev, 32, inst, reg_id, elem);
   }
   const hdk_reg_info &reg = *access.reg;
   if (reg_bytes(reg) != RegWidth<uint32_t>::kBytes) [[unlikely]] {
-    return refuse_with_code(name, dev, inst, reg_id, elem);
+    return refuse_with_code(name, dev, 32, inst, reg_id, elem);
   }
   if (reg_value == nullptr || whole_reg(reg)) [[unlikely]] {
-    return -1;
+    return refuse_silently(name, dev, 32, inst, reg_id, elem, value);
   }
   if (field_bits(reg) == RegWidth<uint32_t>::kBits) {
     *reg_value = value;
     return 0;
   }
   if (!value_fits<uint32_t>(value, field_bits(reg))) [[unlikely]] {
-    return refuse_value(name, dev, inst, reg_id, elem, value);
+    return refuse_value(name, dev, 32, inst, reg_id, elem, value);
   }
   // The caller chose the word: only the effective start bit matters.
   const FieldSpot<uint32_t> spot = locate_in_word<uint32_t>(reg, elem);
   if (!spot.valid) [[unlikely]] {
-    return refuse_with_code(name, dev, inst, reg_id, elem);
+    return refuse_with_code(name, dev, 32, inst, reg_id, elem);
   }
   *reg_value = merge_field(*reg_value, spot, value);
   return 0;

@@ -3,6 +3,7 @@
 #define CHIP_UTIL_CHIP_UTIL_H
 
 #include "chip_util/bounds.h"
+#include "chip_util/bus.h"
 #include "chip_util/fmea.h"
 #include "chip_util/handle.h"
 #include "chip_util/j0j1.h"
@@ -11,5 +12,6 @@
 #include "chip_util/osal.h"
 #include "chip_util/reg_check.h"
 #include "chip_util/register.h"
+#include "chip_util/trace.h"
 
 #endif /* CHIP_UTIL_CHIP_UTIL_H */

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: Apache-2.0
+// The trace callback registry and the record builders behind the trace
+// points of trace_hooks.hpp.
+#include "trace_hooks.hpp"
+
+namespace chip_trace {
+
+std::atomic<chip_trace_func> g_func{nullptr};
+// Written before g_func is published (release) and read after g_func was
+// seen (acquire): an access that starts after the registration returned
+// gets the pair that was registered together.
+static std::atomic<void *> g_context{nullptr};
+
+void deliver(const chip_trace_event &event) {
+  const chip_trace_func func = g_func.load(std::memory_order_acquire);
+  if (func != nullptr) {
+    func(g_context.load(std::memory_order_relaxed), &event);
+  }
+}
+
+void field_event(uint32_t kind, const char *function, uint32_t dev, uint32_t width,
+                 uint32_t inst, uint32_t reg_id, uint32_t elem, uint32_t value, int32_t status) {
+  chip_trace_event event{};
+  event.kind = kind;
+  event.bus = CHIP_BUS_NONE;
+  event.dev = dev;
+  event.width = width;
+  event.value = value;
+  event.status = status;
+  event.inst = inst;
+  event.reg_id = reg_id;
+  event.elem = elem;
+  event.function = function;
+  deliver(event);
+}
+
+void bus_event(uint32_t kind, uint32_t bus, uint32_t dev, uint32_t width, uint32_t addr,
+               uint32_t value, int32_t status) {
+  chip_trace_event event{};
+  event.kind = kind;
+  event.bus = bus;
+  event.dev = dev;
+  event.width = width;
+  event.addr = addr;
+  event.value = value;
+  event.status = status;
+  deliver(event);
+}
+
+}  // namespace chip_trace
+
+extern "C" void chip_trace_register(chip_trace_func func, void *context) {
+  // Stop first, so that an access starting now skips the trace rather than
+  // pair the old callback with the new context.
+  chip_trace::g_func.store(nullptr, std::memory_order_release);
+  chip_trace::g_context.store(context, std::memory_order_relaxed);
+  chip_trace::g_func.store(func, std::memory_order_release);
+}
+
+extern "C" void chip_trace_emit(const chip_trace_event *event) {
+  if (event != nullptr && chip_trace::enabled()) {
+    chip_trace::deliver(*event);
+  }
+}
