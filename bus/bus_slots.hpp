@@ -64,6 +64,11 @@ extern Slot g_slots[HDK_MAX_DEV_NUM];
 // An attach refusal: "\r\n<function>(<dev>, ...): <reason>" at level 1; -1.
 [[gnu::cold]] int32_t refuse_attach(const char *function, uint32_t dev, const char *reason);
 
+// "cannot <what> <path>: <strerror>", naming the likely causes for EPERM
+// and EACCES (not root, the region claimed by a kernel driver, kernel
+// lockdown): what a person at the machine needs to fix it.
+void describe_os_failure(char *out, size_t size, const char *what, const char *path, int error);
+
 // The slot an attach call may fill, or null after refusing (device number
 // above 319 or already attached).
 Slot *free_slot(const char *function, uint32_t dev);

@@ -15,10 +15,7 @@
 #include "bus_slots.hpp"
 
 namespace chip_bus {
-namespace {
 
-// Why opening or mapping device memory failed, in the words a person at the
-// machine needs: EPERM and EACCES almost always have one of three causes.
 void describe_os_failure(char *out, size_t size, const char *what, const char *path, int error) {
   if (error == EPERM || error == EACCES) {
     std::snprintf(out, size,
@@ -29,6 +26,8 @@ void describe_os_failure(char *out, size_t size, const char *what, const char *p
     std::snprintf(out, size, "cannot %s %s: %s", what, path, std::strerror(error));
   }
 }
+
+namespace {
 
 struct Range {
   uint64_t offset;
