@@ -113,8 +113,11 @@ const hdk_reg_ops *ops_of(const CheckedAccess &access) {
   return table != nullptr ? &table[access.module->ops_index] : nullptr;
 }
 
-template <typename Word>
-int32_t read_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem, Word *value) {
+// kTraced selects the copy that reports each completed call; the other
+// copy is the plain field function, so that an untraced call pays only for
+// the choice between them.
+template <typename Word, bool kTraced>
+int32_t read_field_body(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem, Word *value) {
   using Family = RegFamily<Word>;
   constexpr uint32_t kBits = RegWidth<Word>::kBits;
   const char *name = Family::kReadName;
@@ -138,7 +141,9 @@ int32_t read_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem, 
   if (whole_word_access<Word>(reg)) {
     const int32_t status =
         read(dev, whole_word_address<Word>(access.inst->base_addr, reg, elem), value);
-    traced_read(name, dev, inst, reg_id, elem, *value, status);
+    if constexpr (kTraced) {
+      traced_read(name, dev, inst, reg_id, elem, *value, status);
+    }
     return status;
   }
   const FieldSpot<Word> spot = locate_field<Word>(access.inst->base_addr, reg, elem);
@@ -148,12 +153,14 @@ int32_t read_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem, 
   Word word = 0;
   const int32_t status = read(dev, spot.addr, &word);
   *value = extract_field(word, spot);
-  traced_read(name, dev, inst, reg_id, elem, *value, status);
+  if constexpr (kTraced) {
+    traced_read(name, dev, inst, reg_id, elem, *value, status);
+  }
   return status;
 }
 
-template <typename Word>
-int32_t write_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem, Word value) {
+template <typename Word, bool kTraced>
+int32_t write_field_body(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem, Word value) {
   using Family = RegFamily<Word>;
   constexpr uint32_t kBits = RegWidth<Word>::kBits;
   const char *name = Family::kWriteName;
@@ -178,7 +185,9 @@ int32_t write_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem,
   if (whole_word_access<Word>(reg)) {
     const int32_t status =
         write(dev, whole_word_address<Word>(access.inst->base_addr, reg, elem), value);
-    traced_write(name, dev, inst, reg_id, elem, value, status);
+    if constexpr (kTraced) {
+      traced_write(name, dev, inst, reg_id, elem, value, status);
+    }
     return status;
   }
   if (!value_fits<Word>(value, field_bits(reg))) [[unlikely]] {
@@ -191,8 +200,44 @@ int32_t write_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem,
   Word old_word = 0;
   const int32_t read_status = needs_read ? read(dev, spot.addr, &old_word) : 0;
   const int32_t status = read_status | write(dev, spot.addr, merge_field(old_word, spot, value));
-  traced_write(name, dev, inst, reg_id, elem, value, status);
+  if constexpr (kTraced) {
+    traced_write(name, dev, inst, reg_id, elem, value, status);
+  }
   return status;
+}
+
+// The traced copies, out of line and cold: taken only while a callback is
+// registered or a tracer is attached to the probe.
+template <typename Word>
+[[gnu::cold, gnu::noinline]] int32_t read_field_traced(uint32_t dev, uint32_t inst,
+                                                       uint32_t reg_id, uint32_t elem,
+                                                       Word *value) {
+  return read_field_body<Word, true>(dev, inst, reg_id, elem, value);
+}
+
+template <typename Word>
+[[gnu::cold, gnu::noinline]] int32_t write_field_traced(uint32_t dev, uint32_t inst,
+                                                        uint32_t reg_id, uint32_t elem,
+                                                        Word value) {
+  return write_field_body<Word, true>(dev, inst, reg_id, elem, value);
+}
+
+template <typename Word>
+[[gnu::always_inline]] inline int32_t read_field(uint32_t dev, uint32_t inst, uint32_t reg_id,
+                                                 uint32_t elem, Word *value) {
+  if (chip_trace::enabled_or(CHIP_UTIL_PROBE_WATCHERS(field_read))) [[unlikely]] {
+    return read_field_traced<Word>(dev, inst, reg_id, elem, value);
+  }
+  return read_field_body<Word, false>(dev, inst, reg_id, elem, value);
+}
+
+template <typename Word>
+[[gnu::always_inline]] inline int32_t write_field(uint32_t dev, uint32_t inst, uint32_t reg_id,
+                                                  uint32_t elem, Word value) {
+  if (chip_trace::enabled_or(CHIP_UTIL_PROBE_WATCHERS(field_write))) [[unlikely]] {
+    return write_field_traced<Word>(dev, inst, reg_id, elem, value);
+  }
+  return write_field_body<Word, false>(dev, inst, reg_id, elem, value);
 }
 
 }  // namespace

@@ -3,6 +3,18 @@
 // points of trace_hooks.hpp.
 #include "trace_hooks.hpp"
 
+#if CHIP_UTIL_TRACE_HOOKS && defined(CHIP_UTIL_HAVE_SDT)
+// In the section where USDT tools look for them; zero until a tracer
+// attaches.
+extern "C" {
+[[gnu::section(".probes")]] volatile unsigned short chip_util_bus_read_semaphore;
+[[gnu::section(".probes")]] volatile unsigned short chip_util_bus_write_semaphore;
+[[gnu::section(".probes")]] volatile unsigned short chip_util_field_read_semaphore;
+[[gnu::section(".probes")]] volatile unsigned short chip_util_field_write_semaphore;
+[[gnu::section(".probes")]] volatile unsigned short chip_util_field_refused_semaphore;
+}
+#endif
+
 namespace chip_trace {
 
 std::atomic<chip_trace_func> g_func{nullptr};

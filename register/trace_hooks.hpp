@@ -16,17 +16,30 @@
 #endif
 
 #if CHIP_UTIL_TRACE_HOOKS && defined(CHIP_UTIL_HAVE_SDT)
+#define _SDT_HAS_SEMAPHORES 1
 #define SDT_USE_VARIADIC 1
 #include <sys/sdt.h>
+// The probes' semaphores (trace.cpp): a tracer that attaches to a probe
+// counts itself in, so that the field functions take their traced path
+// only while someone watches.
+extern "C" {
+[[gnu::visibility("hidden")]] extern volatile unsigned short chip_util_bus_read_semaphore;
+[[gnu::visibility("hidden")]] extern volatile unsigned short chip_util_bus_write_semaphore;
+[[gnu::visibility("hidden")]] extern volatile unsigned short chip_util_field_read_semaphore;
+[[gnu::visibility("hidden")]] extern volatile unsigned short chip_util_field_write_semaphore;
+[[gnu::visibility("hidden")]] extern volatile unsigned short chip_util_field_refused_semaphore;
+}
 #define CHIP_UTIL_PROBE(name, ...) STAP_PROBEV(chip_util, name, __VA_ARGS__)
+#define CHIP_UTIL_PROBE_WATCHERS(name) (chip_util_##name##_semaphore)
 #else
 #define CHIP_UTIL_PROBE(name, ...) ((void)0)
+#define CHIP_UTIL_PROBE_WATCHERS(name) 0u
 #endif
 
 namespace chip_trace {
 
 // The registered callback; read relaxed on every traced access.
-extern std::atomic<chip_trace_func> g_func;
+[[gnu::visibility("hidden")]] extern std::atomic<chip_trace_func> g_func;
 
 // Builds the record and calls the callback. Out of line and cold: the
 // traced places only branch to it.
@@ -37,6 +50,17 @@ extern std::atomic<chip_trace_func> g_func;
   return g_func.load(std::memory_order_relaxed) != nullptr;
 #else
   return false;
+#endif
+}
+
+// Whether a callback is registered or `watchers` (a probe's semaphore) is
+// not 0, tested with one branch.
+[[gnu::always_inline]] inline bool enabled_or(unsigned watchers) {
+#if CHIP_UTIL_TRACE_HOOKS
+  const auto func = reinterpret_cast<uintptr_t>(g_func.load(std::memory_order_relaxed));
+  return (func | watchers) != 0;
+#else
+  return watchers != 0;
 #endif
 }
 

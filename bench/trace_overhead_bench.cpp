@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: Apache-2.0
+// What the trace points cost a field write and read when nobody traces:
+// the library's field functions (USDT probes and the callback branch
+// compiled in) beside the same source built without them (the untraced_*
+// copies, see CMakeLists.txt), in the same run and on the same table.
+// Two sets of access functions: trivial ones, so that nothing hides the
+// difference, and the simulated chip's, as in reg_field_bench.
+#include <chip_util/register.h>
+#include <chip_util/sim.h>
+
+#include <benchmark/benchmark.h>
+
+extern "C" {
+int32_t untraced_write_reg32_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem,
+                                   uint32_t value);
+int32_t untraced_read_reg32_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem,
+                                  uint32_t *value);
+int32_t untraced_write_reg16_field(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t elem,
+                                   uint16_t value);
+}
+
+namespace {
+
+constexpr uint32_t kDev = 4;
+constexpr uint32_t kSimDev = 5;
+
+uint32_t g_word32;
+uint16_t g_word16;
+int32_t read16(uint32_t, uint16_t, uint16_t *value) {
+  *value = g_word16;
+  return 0;
+}
+int32_t write16(uint32_t, uint16_t, uint16_t value) {
+  g_word16 = value;
+  return 0;
+}
+int32_t read32(uint32_t, uint32_t, uint32_t *value) {
+  *value = g_word32;
+  return 0;
+}
+int32_t write32(uint32_t, uint32_t, uint32_t value) {
+  g_word32 = value;
+  return 0;
+}
+const hdk_reg_ops kOps = {read16, write16, read32, write32};
+
+const hdk_reg_info kRegs[] = {HDK_REG32_FIELD(0x10, 4, 3), HDK_REG16_FIELD(0x20, 4, 3)};
+const hdk_reg_inst kInsts[] = {{0x1000, 0, 0, 2, kRegs}};
+const hdk_reg_module kModules[] = {{0, 1, kInsts, 0, 0}};
+hdk_chip_reg_table g_table = {0, 1, kModules, {0, 0, 0, 0, 0}, &kOps};
+hdk_chip_reg_table g_sim_table = {0, 1, kModules, {0, 0, 0, 0, 0}, &chip_sim_reg_ops};
+const bool g_ready = [] {
+  chip_sim_reset();
+  chip_sim_log_enable(0);
+  return hdk_register_reg(kDev, &g_table) == 0 && hdk_register_reg(kSimDev, &g_sim_table) == 0;
+}();
+
+template <int32_t (*kWrite)(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t),
+          uint32_t kOn = kDev>
+void Write32(benchmark::State &state) {
+  if (!g_ready) {
+    state.SkipWithError("registration failed");
+    return;
+  }
+  uint32_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(kWrite(kOn, 0, 0, 0, value));
+    value = (value + 1) & 7;
+  }
+}
+
+template <int32_t (*kWrite)(uint32_t, uint32_t, uint32_t, uint32_t, uint16_t)>
+void Write16(benchmark::State &state) {
+  uint16_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(kWrite(kDev, 0, 1, 0, value));
+    value = static_cast<uint16_t>((value + 1) & 7);
+  }
+}
+
+template <int32_t (*kRead)(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t *)>
+void Read32(benchmark::State &state) {
+  uint32_t value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(kRead(kDev, 0, 0, 0, &value));
+    benchmark::DoNotOptimize(value);
+  }
+}
+
+}  // namespace
+
+// Several repetitions of each; run with
+// --benchmark_enable_random_interleaving=true so that both sides of a pair
+// see the same machine load, and compare the medians.
+BENCHMARK(Write32<hdk_write_reg32_field>)->Name("write32/with_trace_points")->Repetitions(9)->ReportAggregatesOnly();
+BENCHMARK(Write32<untraced_write_reg32_field>)->Name("write32/without")->Repetitions(9)->ReportAggregatesOnly();
+BENCHMARK(Write32<hdk_write_reg32_field, kSimDev>)->Name("sim/write32/with_trace_points")->Repetitions(9)->ReportAggregatesOnly();
+BENCHMARK(Write32<untraced_write_reg32_field, kSimDev>)->Name("sim/write32/without")->Repetitions(9)->ReportAggregatesOnly();
+BENCHMARK(Write16<hdk_write_reg16_field>)->Name("write16/with_trace_points")->Repetitions(9)->ReportAggregatesOnly();
+BENCHMARK(Write16<untraced_write_reg16_field>)->Name("write16/without")->Repetitions(9)->ReportAggregatesOnly();
+BENCHMARK(Read32<hdk_read_reg32_field>)->Name("read32/with_trace_points")->Repetitions(9)->ReportAggregatesOnly();
+BENCHMARK(Read32<untraced_read_reg32_field>)->Name("read32/without")->Repetitions(9)->ReportAggregatesOnly();
+
+BENCHMARK_MAIN();
