@@ -68,5 +68,6 @@ int run_fmea(int argc, char **argv);
 int run_field(int argc, char **argv);
 int run_demo(int argc, char **argv);
 int run_map(int argc, char **argv);
+int run_reg(int argc, char **argv);
 
 }  // namespace chiputil

@@ -21,6 +21,8 @@ constexpr const char *kHelp =
     "  field get|set [--json] --start N --bits N --reg-bytes N REGHEX [FIELDHEX]\n"
     "                                     read or write a field of a register image\n"
     "  map check|gen|show FILE            check a register map, generate its C table, show it\n"
+    "  reg read|write|dump|watch --bus BUS [--map MAP] ...\n"
+    "                                     registers of a chip in this machine (or simulated)\n"
     "  demo                               the example line-card driver walkthrough\n"
     "\n"
     "'chiputil COMMAND --help' describes each command.\n"
@@ -33,7 +35,7 @@ struct Subcommand {
 
 constexpr Subcommand kSubcommands[] = {
     {"j0", chiputil::run_j0},       {"crc7", chiputil::run_crc7}, {"fmea", chiputil::run_fmea},
-    {"field", chiputil::run_field}, {"map", chiputil::run_map},
+    {"field", chiputil::run_field}, {"map", chiputil::run_map},   {"reg", chiputil::run_reg},
     {"demo", chiputil::run_demo},
 };
 
@@ -55,7 +57,7 @@ int main(int argc, char **argv) {
     }
   }
   std::fprintf(stderr,
-               "chiputil: unknown command %s (expected j0, crc7, fmea, field, map or demo; see "
+               "chiputil: unknown command %s (expected j0, crc7, fmea, field, map, reg or demo; see "
                "'chiputil --help')\n",
                chiputil::quoted(command).c_str());
   return chiputil::kExitUsage;
