@@ -37,7 +37,8 @@ constexpr const char *kHelp =
     "  sim                     the simulated chip (every register reads 0 until written)\n"
     "\n"
     "read   prints ADDR: VALUE         write  writes VALUE, one bus write\n"
-    "dump   prints COUNT registers from ADDR, one per line (XXXX where a read failed)\n"
+    "dump   prints COUNT registers from ADDR, one per line (XXXX where a read failed);\n"
+    "       mmio and sim step by the width in bytes, mdio and i2c by one register\n"
     "watch  reads every --interval ms (default 10) until the value AND --mask (default all\n"
     "       ones) equals --until; after --timeout ms (default 1000) exits 1, printing the\n"
     "       last value read\n"
@@ -114,7 +115,9 @@ int run_write(const Request &request, uint32_t addr, uint32_t value) {
 }
 
 int run_dump(const Request &request, uint32_t addr, uint32_t count) {
-  const uint32_t step = request.width / 8;
+  // Memory is addressed by the byte; MDIO and I2C number their registers.
+  const bool by_byte = request.bus.kind == BusKind::mmio || request.bus.kind == BusKind::sim;
+  const uint32_t step = by_byte ? request.width / 8 : 1;
   const bool json = request.options.has("json");
   int result = kExitOk;
   if (json) {
