@@ -92,13 +92,15 @@ void Read32(benchmark::State &state) {
 // Several repetitions of each; run with
 // --benchmark_enable_random_interleaving=true so that both sides of a pair
 // see the same machine load, and compare the medians.
-BENCHMARK(Write32<hdk_write_reg32_field>)->Name("write32/with_trace_points")->Repetitions(9)->ReportAggregatesOnly();
-BENCHMARK(Write32<untraced_write_reg32_field>)->Name("write32/without")->Repetitions(9)->ReportAggregatesOnly();
-BENCHMARK(Write32<hdk_write_reg32_field, kSimDev>)->Name("sim/write32/with_trace_points")->Repetitions(9)->ReportAggregatesOnly();
-BENCHMARK(Write32<untraced_write_reg32_field, kSimDev>)->Name("sim/write32/without")->Repetitions(9)->ReportAggregatesOnly();
-BENCHMARK(Write16<hdk_write_reg16_field>)->Name("write16/with_trace_points")->Repetitions(9)->ReportAggregatesOnly();
-BENCHMARK(Write16<untraced_write_reg16_field>)->Name("write16/without")->Repetitions(9)->ReportAggregatesOnly();
-BENCHMARK(Read32<hdk_read_reg32_field>)->Name("read32/with_trace_points")->Repetitions(9)->ReportAggregatesOnly();
-BENCHMARK(Read32<untraced_read_reg32_field>)->Name("read32/without")->Repetitions(9)->ReportAggregatesOnly();
+// Each pair: the library's function, then its untraced copy.
+#define PAIR(name, traced, untraced)                                                   \
+  BENCHMARK(traced)->Name(name "/with_trace_points")->Repetitions(9)->ReportAggregatesOnly(); \
+  BENCHMARK(untraced)->Name(name "/without")->Repetitions(9)->ReportAggregatesOnly()
+
+PAIR("write32", Write32<hdk_write_reg32_field>, Write32<untraced_write_reg32_field>);
+PAIR("sim/write32", (Write32<hdk_write_reg32_field, kSimDev>),
+     (Write32<untraced_write_reg32_field, kSimDev>));
+PAIR("write16", Write16<hdk_write_reg16_field>, Write16<untraced_write_reg16_field>);
+PAIR("read32", Read32<hdk_read_reg32_field>, Read32<untraced_read_reg32_field>);
 
 BENCHMARK_MAIN();

@@ -83,7 +83,8 @@ TEST_F(RegFile, CommandLinesByAddress) {
        "chiputil reg watch: timeout after 0 ms: 0x10 & 0xffff0000 is 0x11220000, waiting for "
        "0x00001122\n"},
       {"watch BUS --until 0x11220000 --mask 0xffff0000 0x10", 0, "0x10: 0x11223344\n", ""},
-      {"read BUS 0x12", 1, "", "chiputil reg read: chip_mmio_read32(0, 0x12): address not aligned to 4 bytes\n"},
+      {"read BUS 0x12", 1, "",
+       "chiputil reg read: chip_mmio_read32(0, 0x12): address not aligned to 4 bytes\n"},
       {"dump BUS 0xffc 2", 1, "0xffc: 0x00000000\n0x1000: XXXXXXXX\n",
        "chiputil reg dump: chip_mmio_read32(0, 0x1000): address outside the mapping\n"},
       {"read --bus mmio:PATH@0x2000 0", 1, "",
@@ -104,7 +105,8 @@ TEST_F(RegFile, CommandLinesByAddress) {
        "reg read --help')\n"},
       {"read BUS --width 8 0", 2, "",
        "chiputil reg read: --width takes 16 or 32 (see 'chiputil reg read --help')\n"},
-      {"watch BUS 0", 2, "", "chiputil reg watch: missing --until (see 'chiputil reg watch --help')\n"},
+      {"watch BUS 0", 2, "",
+       "chiputil reg watch: missing --until (see 'chiputil reg watch --help')\n"},
       {"poke BUS 0", 2, "",
        "chiputil reg: unknown action 'poke' (expected read, write, dump or watch) (see "
        "'chiputil reg --help')\n"},

@@ -4,27 +4,42 @@
 #include <chip_util/bus.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <optional>
 #include <regex>
 #include <vector>
 
 #include "cli.hpp"
 #include "library_messages.hpp"
+#include "text.hpp"
 
 namespace chiputil {
 namespace {
 
-std::optional<uint64_t> number(const std::string &text) {
-  if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') {
+// A 64-bit number in the tool's one syntax: decimal digits, or 0x and hex
+// digits (never octal); anything else, or too many digits, refuses it.
+std::optional<uint64_t> number(std::string_view text) {
+  const bool is_hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const std::string_view digits = is_hex ? text.substr(2) : text;
+  const uint64_t base = is_hex ? 16 : 10;
+  if (digits.empty()) {
     return std::nullopt;
   }
-  errno = 0;
-  char *end = nullptr;
-  const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
-  if (errno != 0 || *end != '\0') {
-    return std::nullopt;
+  uint64_t value = 0;
+  for (const char c : digits) {
+    uint64_t digit = 0;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<uint64_t>(c - '0');
+    } else if (is_hex && c >= 'a' && c <= 'f') {
+      digit = static_cast<uint64_t>(c - 'a' + 10);
+    } else if (is_hex && c >= 'A' && c <= 'F') {
+      digit = static_cast<uint64_t>(c - 'A' + 10);
+    } else {
+      return std::nullopt;
+    }
+    if (value > (UINT64_MAX - digit) / base) {
+      return std::nullopt;
+    }
+    value = value * base + digit;
   }
   return value;
 }
@@ -45,7 +60,7 @@ ParsedBus parse_bus_spec(std::string_view text) {
   }
   const size_t colon = all.find(':');
   if (colon == std::string::npos) {
-    return fail("bus '" + all + "': " + kExpected);
+    return fail("bus " + quoted(all) + ": " + kExpected);
   }
   const std::string kind = all.substr(0, colon);
   const std::string rest = all.substr(colon + 1);
@@ -57,12 +72,12 @@ ParsedBus parse_bus_spec(std::string_view text) {
     if (at != std::string::npos) {
       const auto offset = number(rest.substr(at + 1));
       if (!offset) {
-        return fail("bus '" + all + "': OFFSET after @ must be a number");
+        return fail("bus " + quoted(all) + ": OFFSET after @ must be a number");
       }
       spec.offset = *offset;
     }
     if (spec.path.empty()) {
-      return fail("bus '" + all + "': no file to map");
+      return fail("bus " + quoted(all) + ": no file to map");
     }
     return {spec, ""};
   }
@@ -79,12 +94,12 @@ ParsedBus parse_bus_spec(std::string_view text) {
   for (size_t i = 1; i < parts.size(); ++i) {
     const auto value = number(parts[i]);
     if (!value || *value > 0xFFFF) {
-      return fail("bus '" + all + "': '" + parts[i] + "' is not a number up to 0xffff");
+      return fail("bus " + quoted(all) + ": " + quoted(parts[i]) + " is not a number up to 0xffff");
     }
     numbers.push_back(*value);
   }
   if (parts[0].empty()) {
-    return fail("bus '" + all + "': " + kExpected);
+    return fail("bus " + quoted(all) + ": " + kExpected);
   }
   spec.path = parts[0];
   if (kind == "mdio" && (numbers.size() == 1 || numbers.size() == 2)) {
@@ -98,7 +113,7 @@ ParsedBus parse_bus_spec(std::string_view text) {
     spec.address = static_cast<uint32_t>(numbers[0]);
     return {spec, ""};
   }
-  return fail("bus '" + all + "': " + kExpected);
+  return fail("bus " + quoted(all) + ": " + kExpected);
 }
 
 std::string attach_bus(uint32_t dev, const BusSpec &spec, const BusSettings &settings) {

@@ -13,6 +13,7 @@
 #include "cli.hpp"
 #include "library_messages.hpp"
 #include "reg_access.hpp"
+#include "text.hpp"
 
 namespace chiputil {
 namespace {
@@ -194,7 +195,7 @@ int run_by_address(const Request &request) {
   }
   const auto addr = parse_number(operands[0], 0xFFFFFFFFu);
   if (!addr) {
-    return usage_error(request.command, "ADDR '" + operands[0] + "' is not a number");
+    return usage_error(request.command, "ADDR " + quoted(operands[0]) + " is not a number");
   }
   if (request.bus.kind == BusKind::sim && request.width == 16 && *addr > 0xFFFF) {
     return refused(request.command, "the simulated chip's 16-bit registers end at 0xffff");
@@ -203,7 +204,7 @@ int run_by_address(const Request &request) {
   if (request.action == "write") {
     const auto value = parse_number(operands[1], max_value);
     if (!value) {
-      return usage_error(request.command, "VALUE '" + operands[1] + "' is not a number of " +
+      return usage_error(request.command, "VALUE " + quoted(operands[1]) + " is not a number of " +
                                               std::to_string(request.width) + " bits");
     }
     return run_write(request, *addr, *value);
@@ -211,7 +212,8 @@ int run_by_address(const Request &request) {
   if (request.action == "dump") {
     const auto count = parse_number(operands[1], 0x100000u);
     if (!count) {
-      return usage_error(request.command, "COUNT '" + operands[1] + "' is not a number up to 1048576");
+      return usage_error(request.command,
+                         "COUNT " + quoted(operands[1]) + " is not a number up to 1048576");
     }
     return run_dump(request, *addr, *count);
   }
@@ -265,8 +267,8 @@ int run_reg(int argc, char **argv) {
   request.command = "reg " + request.action;
   if (request.action != "read" && request.action != "write" && request.action != "dump" &&
       request.action != "watch") {
-    return usage_error("reg", "unknown action '" + request.action +
-                                  "' (expected read, write, dump or watch)");
+    return usage_error("reg", "unknown action " + quoted(request.action) +
+                                  " (expected read, write, dump or watch)");
   }
   request.options = parse_options(
       argc - 1, argv + 1,
