@@ -42,7 +42,7 @@ struct Slot {
   I2cContext i2c;
 };
 
-extern Slot g_slots[HDK_MAX_DEV_NUM];
+[[gnu::visibility("hidden")]] extern Slot g_slots[HDK_MAX_DEV_NUM];
 
 // Logs "\r\n<function>(<dev>, 0x<addr>): <reason>" at level 1, traces the
 // refused access with status -1 and returns -1.

@@ -8,6 +8,6 @@ namespace chip_bus {
 using IoctlFunc = int (*)(int fd, unsigned long request, void *arg);
 
 // ioctl(2) by default.
-extern IoctlFunc g_ioctl;
+[[gnu::visibility("hidden")]] extern IoctlFunc g_ioctl;
 
 }  // namespace chip_bus
