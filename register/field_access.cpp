@@ -207,7 +207,8 @@ int32_t write_field_body(uint32_t dev, uint32_t inst, uint32_t reg_id, uint32_t 
 }
 
 // The traced copies, out of line and cold: taken only while a callback is
-// registered or a tracer is attached to the probe.
+// registered or a tracer is attached to the probe (its semaphore counts
+// both).
 template <typename Word>
 [[gnu::cold, gnu::noinline]] int32_t read_field_traced(uint32_t dev, uint32_t inst,
                                                        uint32_t reg_id, uint32_t elem,
@@ -225,19 +226,19 @@ template <typename Word>
 template <typename Word>
 [[gnu::always_inline]] inline int32_t read_field(uint32_t dev, uint32_t inst, uint32_t reg_id,
                                                  uint32_t elem, Word *value) {
-  if (chip_trace::enabled_or(CHIP_UTIL_PROBE_WATCHERS(field_read))) [[unlikely]] {
-    return read_field_traced<Word>(dev, inst, reg_id, elem, value);
-  }
+  CHIP_UTIL_GOTO_IF_WATCHED(field_read, traced);
   return read_field_body<Word, false>(dev, inst, reg_id, elem, value);
+traced:
+  return read_field_traced<Word>(dev, inst, reg_id, elem, value);
 }
 
 template <typename Word>
 [[gnu::always_inline]] inline int32_t write_field(uint32_t dev, uint32_t inst, uint32_t reg_id,
                                                   uint32_t elem, Word value) {
-  if (chip_trace::enabled_or(CHIP_UTIL_PROBE_WATCHERS(field_write))) [[unlikely]] {
-    return write_field_traced<Word>(dev, inst, reg_id, elem, value);
-  }
+  CHIP_UTIL_GOTO_IF_WATCHED(field_write, traced);
   return write_field_body<Word, false>(dev, inst, reg_id, elem, value);
+traced:
+  return write_field_traced<Word>(dev, inst, reg_id, elem, value);
 }
 
 }  // namespace

@@ -3,17 +3,17 @@
 // points of trace_hooks.hpp.
 #include "trace_hooks.hpp"
 
-#if CHIP_UTIL_TRACE_HOOKS && defined(CHIP_UTIL_HAVE_SDT)
 // In the section where USDT tools look for them; zero until a tracer
-// attaches.
+// attaches or a callback is registered.
+#define CHIP_UTIL_SEMAPHORE(name) \
+  [[gnu::section(".probes")]] volatile unsigned short chip_util_##name##_semaphore
 extern "C" {
-[[gnu::section(".probes")]] volatile unsigned short chip_util_bus_read_semaphore;
-[[gnu::section(".probes")]] volatile unsigned short chip_util_bus_write_semaphore;
-[[gnu::section(".probes")]] volatile unsigned short chip_util_field_read_semaphore;
-[[gnu::section(".probes")]] volatile unsigned short chip_util_field_write_semaphore;
-[[gnu::section(".probes")]] volatile unsigned short chip_util_field_refused_semaphore;
+CHIP_UTIL_SEMAPHORE(bus_read);
+CHIP_UTIL_SEMAPHORE(bus_write);
+CHIP_UTIL_SEMAPHORE(field_read);
+CHIP_UTIL_SEMAPHORE(field_write);
+CHIP_UTIL_SEMAPHORE(field_refused);
 }
-#endif
 
 namespace chip_trace {
 
@@ -64,9 +64,15 @@ void bus_event(uint32_t kind, uint32_t bus, uint32_t dev, uint32_t width, uint32
 extern "C" void chip_trace_register(chip_trace_func func, void *context) {
   // Stop first, so that an access starting now skips the trace rather than
   // pair the old callback with the new context.
-  chip_trace::g_func.store(nullptr, std::memory_order_release);
+  const bool had = chip_trace::g_func.exchange(nullptr, std::memory_order_acq_rel) != nullptr;
   chip_trace::g_context.store(context, std::memory_order_relaxed);
   chip_trace::g_func.store(func, std::memory_order_release);
+  // A callback watches the field functions as an attached tracer does.
+  const int change = (func != nullptr) - static_cast<int>(had);
+  if (change != 0) {
+    __atomic_add_fetch(&chip_util_field_read_semaphore, change, __ATOMIC_SEQ_CST);
+    __atomic_add_fetch(&chip_util_field_write_semaphore, change, __ATOMIC_SEQ_CST);
+  }
 }
 
 extern "C" void chip_trace_emit(const chip_trace_event *event) {

@@ -15,13 +15,12 @@
 #define CHIP_UTIL_TRACE_HOOKS 1
 #endif
 
-#if CHIP_UTIL_TRACE_HOOKS && defined(CHIP_UTIL_HAVE_SDT)
-#define _SDT_HAS_SEMAPHORES 1
-#define SDT_USE_VARIADIC 1
-#include <sys/sdt.h>
-// The probes' semaphores (trace.cpp): a tracer that attaches to a probe
-// counts itself in, so that the field functions take their traced path
-// only while someone watches.
+// The probes' semaphores (trace.cpp). A tracer that attaches to a probe
+// counts itself in; chip_trace_register counts a registered callback into
+// the field probes' as well. So one 16-bit word per field function says
+// whether anyone watches, and an unwatched call pays one compare and one
+// branch for its choice of the plain or the traced copy. They exist in a
+// build without <sys/sdt.h> too, counting callbacks only.
 extern "C" {
 [[gnu::visibility("hidden")]] extern volatile unsigned short chip_util_bus_read_semaphore;
 [[gnu::visibility("hidden")]] extern volatile unsigned short chip_util_bus_write_semaphore;
@@ -29,11 +28,39 @@ extern "C" {
 [[gnu::visibility("hidden")]] extern volatile unsigned short chip_util_field_write_semaphore;
 [[gnu::visibility("hidden")]] extern volatile unsigned short chip_util_field_refused_semaphore;
 }
+
+#if CHIP_UTIL_TRACE_HOOKS && defined(CHIP_UTIL_HAVE_SDT)
+#define _SDT_HAS_SEMAPHORES 1
+#define SDT_USE_VARIADIC 1
+#include <sys/sdt.h>
 #define CHIP_UTIL_PROBE(name, ...) STAP_PROBEV(chip_util, name, __VA_ARGS__)
-#define CHIP_UTIL_PROBE_WATCHERS(name) (chip_util_##name##_semaphore)
 #else
 #define CHIP_UTIL_PROBE(name, ...) ((void)0)
-#define CHIP_UTIL_PROBE_WATCHERS(name) 0u
+#endif
+
+// Jumps to `label` while the semaphore of probe `name` is not 0. On x86
+// the word is compared in memory and the jump taken inside the asm: a
+// compare in C leaves a register known to hold 0 (or false) on the untraced
+// path, which the compiler then keeps alive, even spilled, as a spare
+// zero, costing the untraced call more than the test itself.
+#if CHIP_UTIL_TRACE_HOOKS && (defined(__x86_64__) || defined(__i386__))
+#define CHIP_UTIL_GOTO_IF_WATCHED(name, label)                                     \
+  __asm__ goto("cmpw $0, %0\n\tjne %l1" : : "m"(chip_util_##name##_semaphore) \
+               : "cc" : label)
+#elif CHIP_UTIL_TRACE_HOOKS
+#define CHIP_UTIL_GOTO_IF_WATCHED(name, label)              \
+  do {                                                     \
+    if (chip_util_##name##_semaphore != 0) [[unlikely]] { \
+      goto label;                                          \
+    }                                                      \
+  } while (0)
+#else
+#define CHIP_UTIL_GOTO_IF_WATCHED(name, label) \
+  do {                                        \
+    if (false) {                              \
+      goto label;                             \
+    }                                         \
+  } while (0)
 #endif
 
 namespace chip_trace {
@@ -50,17 +77,6 @@ namespace chip_trace {
   return g_func.load(std::memory_order_relaxed) != nullptr;
 #else
   return false;
-#endif
-}
-
-// Whether a callback is registered or `watchers` (a probe's semaphore) is
-// not 0, tested with one branch.
-[[gnu::always_inline]] inline bool enabled_or(unsigned watchers) {
-#if CHIP_UTIL_TRACE_HOOKS
-  const auto func = reinterpret_cast<uintptr_t>(g_func.load(std::memory_order_relaxed));
-  return (func | watchers) != 0;
-#else
-  return watchers != 0;
 #endif
 }
 
