@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // chiputil reg read|write|dump|watch: registers of a chip in the machine
 // (or of the simulated chip) over the library's bus backends, by address
-// like devmem2, or by name through a register map.
+// like devmem2.
 #include <chip_util/bus.h>
 
 #include <chrono>
@@ -254,9 +254,6 @@ std::string read_settings(Request &request) {
 
 }  // namespace
 
-int run_reg_by_name(const std::string &command, const ParsedOptions &options,
-                    const BusSpec &bus);
-
 int run_reg(int argc, char **argv) {
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
     std::fputs(kHelp, argc < 2 ? stderr : stdout);
@@ -272,7 +269,7 @@ int run_reg(int argc, char **argv) {
   }
   request.options = parse_options(
       argc - 1, argv + 1,
-      {{"map", true}, {"bus", true}, {"width", true}, {"json", false}, {"trace", false},
+      {{"bus", true}, {"width", true}, {"json", false}, {"trace", false},
        {"until", true}, {"mask", true}, {"timeout", true}, {"interval", true}, {"size", true},
        {"i2c-addr-bytes", true}, {"i2c-lsb-first", false}});
   if (request.options.help) {
@@ -292,9 +289,7 @@ int run_reg(int argc, char **argv) {
   if (request.options.has("trace")) {
     trace_to_stderr();
   }
-  const int status = request.options.has("map")
-                         ? run_reg_by_name(request.command, request.options, request.bus)
-                         : run_by_address(request);
+  const int status = run_by_address(request);
   chip_bus_detach(kToolDev);
   return status;
 }
