@@ -86,8 +86,8 @@ const Case kCases[] = {
     {"field get --start 4 --bits 8 --reg-bytes 4 12345678", 0, "field: 0x67\n", ""},
     {"field set --start 4 --bits 8 --reg-bytes 4 '0x12 34:56,78' ab", 0, "register: 0x12345ab8\n", ""},
     {"frobnicate", 2, "",
-     "chiputil: unknown command 'frobnicate' (expected j0, crc7, fmea, field, map, reg or demo; see "
-     "'chiputil --help')\n"},
+     "chiputil: unknown command 'frobnicate' (expected j0, crc7, fmea, field, map, reg or demo; "
+     "see 'chiputil --help')\n"},
     {"j0 decode zz", 2, "",
      "chiputil j0 decode: malformed hex: 'z' at position 1 is not a hex digit (expected pairs of "
      "0-9a-f, optionally separated by blanks or colons) (see 'chiputil j0 decode --help')\n"},
@@ -129,8 +129,8 @@ const Case kCases[] = {
      "register: 0xffffffff\n", ""},
     // Every message is one printable line: echoed text is quoted and escaped.
     {"\"$(printf 'foo\\nbar')\"", 2, "",
-     "chiputil: unknown command 'foo\\x0abar' (expected j0, crc7, fmea, field, map, reg or demo; see "
-     "'chiputil --help')\n"},
+     "chiputil: unknown command 'foo\\x0abar' (expected j0, crc7, fmea, field, map, reg or demo; "
+     "see 'chiputil --help')\n"},
     {"\"it's\"", 2, "",
      "chiputil: unknown command 'it\\'s' (expected j0, crc7, fmea, field, map, reg or demo; see "
      "'chiputil --help')\n"},

@@ -57,8 +57,8 @@ int main(int argc, char **argv) {
     }
   }
   std::fprintf(stderr,
-               "chiputil: unknown command %s (expected j0, crc7, fmea, field, map, reg or demo; see "
-               "'chiputil --help')\n",
+               "chiputil: unknown command %s (expected j0, crc7, fmea, field, map, reg or demo; "
+               "see 'chiputil --help')\n",
                chiputil::quoted(command).c_str());
   return chiputil::kExitUsage;
 }
