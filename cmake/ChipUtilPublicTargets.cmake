@@ -11,39 +11,50 @@ file(GLOB CHIP_UTIL_SYMBOL_LISTS CONFIGURE_DEPENDS ${CHIP_UTIL_SYMBOL_LIST_DIR}/
 list(REMOVE_ITEM CHIP_UTIL_SYMBOL_LISTS ${CHIP_UTIL_SYMBOL_LIST_DIR}/bounds.txt)
 set(CHIP_BOUNDS_SYMBOL_LISTS ${CHIP_UTIL_SYMBOL_LIST_DIR}/bounds.txt)
 
-# chip_util_version_script(TARGET NODE LISTS...)
-# Links the shared library TARGET with a version script that puts every
-# listed name into the one version node NODE (the current ABI) and makes all
-# else local. Later releases add a node that inherits this one, so drivers
-# linked today keep resolving their symbols; helpers that leak out of the
-# objects by accident (template instantiations of the standard library
-# default to public visibility) stay internal.
-function(chip_util_version_script target node)
-  set(globals "")
+include(ChipUtilSymbolLists)
+
+# chip_util_version_script(TARGET BASE_NODE LISTS...)
+# Links the shared library TARGET with a version script made from the
+# lists: the names of plain lists go into BASE_NODE (the ABI of the first
+# release of this major version), those of a list headed `# node
+# BASE_NODE.<minor>` into that later node, which inherits the one before
+# it. Drivers linked against an older release keep resolving their symbols,
+# and a driver that uses a newer function is refused by an older library at
+# load time rather than at the call. All else is local: helpers that leak
+# out of the objects by accident (template instantiations of the standard
+# library default to public visibility) stay internal.
+function(chip_util_version_script target base_node)
   set(list_names "")
   foreach(list_file IN LISTS ARGN)
     set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list_file})
     get_filename_component(list_name ${list_file} NAME)
     list(APPEND list_names ${list_name})
-    file(STRINGS ${list_file} lines)
-    foreach(line IN LISTS lines)
-      string(STRIP "${line}" line)
-      if(line AND NOT line MATCHES "^#")
-        string(APPEND globals "    ${line};\n")
-      endif()
-    endforeach()
   endforeach()
-  if(globals STREQUAL "")
-    message(FATAL_ERROR "No exported names listed for ${target} in: ${ARGN}")
-  endif()
-  string(REGEX REPLACE "\n$" "" CHIP_UTIL_VERSION_GLOBALS "${globals}")
+  chip_util_symbol_nodes(symbols ${base_node} ${ARGN})
+  set(text "")
+  set(previous "")
+  foreach(node IN LISTS symbols_NODES)
+    if(symbols_NAMES_${node} STREQUAL "")
+      message(FATAL_ERROR "No exported names listed for ${target} node ${node} in: ${ARGN}")
+    endif()
+    string(APPEND text "${node} {\n  global:\n")
+    foreach(name IN LISTS symbols_NAMES_${node})
+      string(APPEND text "    ${name};\n")
+    endforeach()
+    if(previous STREQUAL "")
+      string(APPEND text "  local: *;\n};\n")
+    else()
+      string(APPEND text "} ${previous};\n")
+    endif()
+    set(previous ${node})
+  endforeach()
+  string(REGEX REPLACE "\n$" "" CHIP_UTIL_VERSION_NODES "${text}")
   list(JOIN list_names ", " CHIP_UTIL_VERSION_LISTS)
-  set(CHIP_UTIL_VERSION_NODE ${node})
   set(map_file ${PROJECT_BINARY_DIR}/symbol_versions/${target}.map)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/symbol_version.map.in ${map_file} @ONLY)
   target_link_options(${target} PRIVATE "LINKER:--version-script=${map_file}")
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map_file})
-  set_property(TARGET ${target} PROPERTY CHIP_UTIL_VERSION_NODE ${node})
+  set_property(TARGET ${target} PROPERTY CHIP_UTIL_VERSION_NODE ${base_node})
 endfunction()
 
 # One node per library and major version: the SONAME changes with the major

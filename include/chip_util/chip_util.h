@@ -13,5 +13,6 @@
 #include "chip_util/reg_check.h"
 #include "chip_util/register.h"
 #include "chip_util/trace.h"
+#include "chip_util/version.h"
 
 #endif /* CHIP_UTIL_CHIP_UTIL_H */

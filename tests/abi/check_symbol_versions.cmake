@@ -1,19 +1,42 @@
-# Checks that every symbol LIBRARY exports carries the version node NODE as
-# its default version (name@@NODE), and that the node itself is defined:
-# drivers linked against this library then record NODE for each symbol, and
-# a later release can add symbols under a newer node without breaking them.
+# Checks the version nodes of LIBRARY against the lists LISTS (comma
+# separated): every exported symbol carries, as its default version
+# (name@@node), the node its list names (NODE, the base node, for a list
+# without a `# node` line); every node is defined; and each later node
+# inherits the one before it, so that a driver linked against an older
+# release still finds all its symbols.
 include(${CMAKE_CURRENT_LIST_DIR}/symbol_lists.cmake)
 
-execute_process(COMMAND "${READELF}" --dyn-syms --wide "${LIBRARY}"
+string(REPLACE "," ";" list_files "${LISTS}")
+chip_util_symbol_nodes(expected "${NODE}" ${list_files})
+set(node_of_unlisted "")
+foreach(node IN LISTS expected_NODES)
+  foreach(name IN LISTS expected_NAMES_${node})
+    set("node_of_${name}" "${node}")
+  endforeach()
+endforeach()
+
+execute_process(COMMAND "${READELF}" --dyn-syms --version-info --wide "${LIBRARY}"
   OUTPUT_VARIABLE readelf_output RESULT_VARIABLE readelf_result)
 if(NOT readelf_result EQUAL 0)
   message(FATAL_ERROR "readelf failed on ${LIBRARY}")
 endif()
 string(REPLACE "\n" ";" lines "${readelf_output}")
+set(problems "")
 set(versioned 0)
-set(node_defined FALSE)
-set(unversioned "")
+set(defined_nodes "")
+set(parents "")
+set(last_definition "")
 foreach(line IN LISTS lines)
+  # Version definitions: "Name: NODE", then "Parent 1: NODE" for an
+  # inherited node.
+  if(line MATCHES "Index: [0-9]+ +Cnt: [0-9]+ +Name: ([^ ]+)$")
+    set(last_definition "${CMAKE_MATCH_1}")
+    continue()
+  endif()
+  if(line MATCHES "Parent 1: ([^ ]+)$")
+    list(APPEND parents "${last_definition}<${CMAKE_MATCH_1}")
+    continue()
+  endif()
   # Num: Value Size Type Bind Vis Ndx Name[@version]
   if(NOT line MATCHES "^ *[0-9]+: [0-9a-fA-F]+ +[0-9]+ +[A-Z_]+ +(GLOBAL|WEAK|UNIQUE) +[A-Z]+ +([A-Z0-9]+) +([^ ]+)")
     continue()
@@ -23,8 +46,13 @@ foreach(line IN LISTS lines)
   if(section STREQUAL "UND")
     continue()
   endif()
-  if(section STREQUAL "ABS" AND entry STREQUAL "${NODE}")
-    set(node_defined TRUE)
+  # A version node's definition: an absolute symbol named after it.
+  if(section STREQUAL "ABS" AND NOT entry MATCHES "@")
+    if(entry IN_LIST expected_NODES)
+      list(APPEND defined_nodes "${entry}")
+    else()
+      list(APPEND problems "version node ${entry} is defined but no list names it")
+    endif()
     continue()
   endif()
   string(REGEX REPLACE "@.*" "" name "${entry}")
@@ -32,21 +60,32 @@ foreach(line IN LISTS lines)
   if(from_toolchain)
     continue()
   endif()
-  if(entry STREQUAL "${name}@@${NODE}")
+  if(NOT DEFINED "node_of_${name}")
+    list(APPEND problems "${entry} is exported but listed in no symbol list")
+  elseif(entry STREQUAL "${name}@@${node_of_${name}}")
     math(EXPR versioned "${versioned} + 1")
   else()
-    list(APPEND unversioned "${entry}")
+    list(APPEND problems "${entry} should be ${name}@@${node_of_${name}}")
   endif()
 endforeach()
 
-if(NOT node_defined)
-  message(FATAL_ERROR "${LIBRARY} defines no version node ${NODE}")
-endif()
-if(unversioned)
-  list(JOIN unversioned " " unversioned_text)
-  message(FATAL_ERROR "${LIBRARY}\n  exported without the default version ${NODE}: ${unversioned_text}")
+set(previous "")
+foreach(node IN LISTS expected_NODES)
+  if(NOT node IN_LIST defined_nodes)
+    list(APPEND problems "version node ${node} is not defined")
+  endif()
+  if(previous AND NOT "${node}<${previous}" IN_LIST parents)
+    list(APPEND problems "version node ${node} does not inherit ${previous}")
+  endif()
+  set(previous "${node}")
+endforeach()
+
+if(problems)
+  list(JOIN problems "\n  " text)
+  message(FATAL_ERROR "${LIBRARY}:\n  ${text}")
 endif()
 if(versioned EQUAL 0)
   message(FATAL_ERROR "${LIBRARY} exports no symbol under ${NODE}")
 endif()
-message(STATUS "${versioned} exported symbols, all under ${NODE}")
+list(JOIN expected_NODES ", " node_text)
+message(STATUS "${versioned} exported symbols, each under its listed node (${node_text})")

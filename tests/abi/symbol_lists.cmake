@@ -1,18 +1,15 @@
 # Shared by the ABI check scripts.
 
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/ChipUtilSymbolLists.cmake)
+
 # chip_util_read_symbol_lists(OUT LISTS): the names listed in the files of
-# LISTS (comma separated; one name per line, # starts a comment line).
+# LISTS (comma separated), whatever their version node.
 function(chip_util_read_symbol_lists out lists)
   string(REPLACE "," ";" list_files "${lists}")
   set(names "")
   foreach(list_file IN LISTS list_files)
-    file(STRINGS "${list_file}" lines)
-    foreach(line IN LISTS lines)
-      string(STRIP "${line}" line)
-      if(line AND NOT line MATCHES "^#")
-        list(APPEND names "${line}")
-      endif()
-    endforeach()
+    chip_util_read_symbol_list("${list_file}" "" node list_names)
+    list(APPEND names ${list_names})
   endforeach()
   set(${out} "${names}" PARENT_SCOPE)
 endfunction()
