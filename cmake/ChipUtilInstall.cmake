@@ -9,8 +9,18 @@
 #   LIBDIR/libchip_sim.a                       (when the simulator is built)
 #   LIBDIR/cmake/chip_util/                    find_package(chip_util)
 #   LIBDIR/pkgconfig/chip_util.pc              pkg-config chip_util
-#   INCLUDEDIR/chip_util/*.h
+#   LIBDIR/pkgconfig/chip_sim.pc               pkg-config chip_sim (with the simulator)
+#   INCLUDEDIR/chip_util/*.h                   including the generated version.h
 #   BINDIR/chiputil                            (when the tool is built)
+#   MANDIR/man1/chiputil.1.gz, DATADIR/bash-completion/completions/chiputil
+#   DATADIR/doc/chip_util/LICENSE              (not in the Debian packages,
+#                                               whose copyright files say it)
+#
+# Components, one Debian package each (cpack -G DEB):
+#   Runtime      libchip-util1     the two shared libraries
+#   Development  libchip-util-dev  headers, static libraries, CMake package,
+#                                  pkg-config files, the .so links
+#   Tool         chiputil          the tool, its manual page and completion
 include(CMakePackageConfigHelpers)
 
 set(CHIP_UTIL_SUMMARY "Utility library for user-space drivers of telecommunication chips")
@@ -66,11 +76,16 @@ install(TARGETS ${CHIP_UTIL_INSTALLED_LIBRARIES}
     COMPONENT Runtime NAMELINK_COMPONENT Development
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
 
-# Every exported header, including those that later subsystems add.
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/chip_util
+# Every exported header, including those that later subsystems add, and
+# the generated version header.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/chip_util ${CHIP_UTIL_GENERATED_INCLUDE_DIR}/chip_util
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   COMPONENT Development
-  FILES_MATCHING PATTERN "*.h")
+  FILES_MATCHING PATTERN "*.h" PATTERN "*.hpp")
+
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/chip_util
+  COMPONENT License)
 
 # --- Command-line tool ---------------------------------------------------------
 
@@ -85,7 +100,15 @@ if(TARGET chiputil)
   set_target_properties(chiputil PROPERTIES INSTALL_RPATH "${chiputil_rpath}")
   # Exported as chip_util::chiputil: chip_util_add_register_map runs it.
   install(TARGETS chiputil EXPORT chip_util-targets
-    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Tool)
+  if(CHIP_UTIL_MANUAL_PAGE)
+    install(FILES ${CHIP_UTIL_MANUAL_PAGE}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+      COMPONENT Tool)
+  endif()
+  # Where bash-completion loads a command's completion from on first use.
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/bash-completion/chiputil
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+    COMPONENT Tool)
 endif()
 
 # --- CMake package ---------------------------------------------------------------
@@ -111,12 +134,17 @@ install(FILES
   DESTINATION ${CHIP_UTIL_CMAKE_PACKAGE_DIR}
   COMPONENT Development)
 
-# --- pkg-config file ---------------------------------------------------------------
+# --- pkg-config files -------------------------------------------------------------
 
-# Written at install time: the prefix is only known then (cmake --install
-# --prefix, or the staging prefix of CPack). Relative directories are given
-# as ${prefix}/..., so that pkg-config --define-prefix works; absolute ones
-# as they are.
+# chip_util.pc, and chip_sim.pc when the simulator is installed. Written at
+# install time: the prefix is only known then (cmake --install --prefix, or
+# the staging prefix of CPack). Relative directories are given as
+# ${prefix}/..., so that pkg-config --define-prefix works; absolute ones as
+# they are.
+set(CHIP_UTIL_PC_FILES chip_util)
+if(TARGET chip_sim)
+  list(APPEND CHIP_UTIL_PC_FILES chip_sim)
+endif()
 string(CONFIGURE [=[
 set(chip_util_pc_prefix "${CMAKE_INSTALL_PREFIX}")
 set(chip_util_pc_libdir [[@CMAKE_INSTALL_LIBDIR@]])
@@ -130,35 +158,17 @@ foreach(chip_util_pc_dir IN ITEMS libdir includedir)
 endforeach()
 set(chip_util_pc_version [[@PROJECT_VERSION@]])
 set(chip_util_pc_description [[@CHIP_UTIL_SUMMARY@]])
-configure_file([[@PROJECT_SOURCE_DIR@/cmake/chip_util.pc.in]]
-               [[@PROJECT_BINARY_DIR@/package/chip_util.pc]] @ONLY)
+foreach(chip_util_pc_name IN ITEMS @CHIP_UTIL_PC_FILES@)
+  configure_file("@PROJECT_SOURCE_DIR@/cmake/${chip_util_pc_name}.pc.in"
+                 "@PROJECT_BINARY_DIR@/package/${chip_util_pc_name}.pc" @ONLY)
+endforeach()
 ]=] chip_util_pc_install_code @ONLY)
 install(CODE "${chip_util_pc_install_code}" COMPONENT Development)
-install(FILES ${PROJECT_BINARY_DIR}/package/chip_util.pc
+list(TRANSFORM CHIP_UTIL_PC_FILES REPLACE "(.+)" "${PROJECT_BINARY_DIR}/package/\\1.pc")
+install(FILES ${CHIP_UTIL_PC_FILES}
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
   COMPONENT Development)
 
-# --- Debian package ---------------------------------------------------------------
+# --- Debian packages ----------------------------------------------------------------
 
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME libchip-util)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${CHIP_UTIL_SUMMARY}")
-set(CPACK_PACKAGE_DESCRIPTION [[
-Register field access through driver-supplied register tables, log output,
-an operating-system abstraction layer, a failure-mode debug command parser
-and the J0/J1 trace message codec, with bounds-checked memory and string
-functions. Contains the shared and static libraries, the headers, a CMake
-package (find_package(chip_util)) and a pkg-config file (chip_util).]])
-set(CPACK_PACKAGE_CONTACT "${CHIP_UTIL_PACKAGE_MAINTAINER}")
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CHIP_UTIL_PACKAGE_MAINTAINER}")
-set(CPACK_DEBIAN_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# Dependencies from the libraries' NEEDED entries (libc6, ...), and a shlibs
-# file plus ldconfig trigger for the libraries this package provides.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-# Symbols are versioned and only ever added within a major version, so a
-# driver built against this release runs with any later one of the SONAME.
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-include(CPack)
+include(ChipUtilDebian)

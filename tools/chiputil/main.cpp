@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include <chip_util/version.h>
+
 #include "cli.hpp"
 #include "text.hpp"
 
@@ -10,6 +12,7 @@ namespace {
 
 constexpr const char *kHelp =
     "usage: chiputil COMMAND [OPTIONS] [ARGS]\n"
+    "       chiputil --help | --version\n"
     "\n"
     "Everyday chip bring-up tasks, done by libchip_util itself.\n"
     "\n"
@@ -24,6 +27,11 @@ constexpr const char *kHelp =
     "  reg read|write|dump|watch --bus BUS ...\n"
     "                                     registers of a chip in this machine (or simulated)\n"
     "  demo                               the example line-card driver walkthrough\n"
+    "\n"
+    "options:\n"
+    "  -h, --help                         print this help and exit\n"
+    "  -V, --version                      print the versions of chiputil and of the\n"
+    "                                     libchip_util it runs with, and exit\n"
     "\n"
     "'chiputil COMMAND --help' describes each command.\n"
     "Exit status: 0 done, 1 input refused by the library, 2 bad usage.\n";
@@ -49,6 +57,13 @@ int main(int argc, char **argv) {
   const std::string command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kHelp, stdout);
+    return chiputil::kExitOk;
+  }
+  if (command == "--version" || command == "-V") {
+    // The tool's own version, then the library's: they differ when the
+    // installed libchip_util is not the one chiputil was built with.
+    std::printf("chiputil %s\nlibchip_util %s\nLicense: Apache-2.0\n", CHIP_UTIL_VERSION_STRING,
+                chip_util_version_string());
     return chiputil::kExitOk;
   }
   for (const Subcommand &sub : kSubcommands) {
