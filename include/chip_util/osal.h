@@ -276,7 +276,6 @@ CHIP_UTIL_API int32_t osal_thread_detach(osal_thread_id thread);
 /* ==== String and sort wrappers ============================================
  * Pass-throughs to the platform function of the same name: no test of
  * their own, a null argument reaches the platform function as it came. */
-
 CHIP_UTIL_API int32_t osal_memcmp(const void *a, const void *b, uint32_t count);
 CHIP_UTIL_API char *osal_strchr(const char *text, int32_t ch);
 CHIP_UTIL_API int32_t osal_strcmp(const char *a, const char *b);
