@@ -2,8 +2,11 @@
 # Compiles SOURCE with -DCHIP_CASE=CASE (syntax only) and checks the
 # outcome: EXPECT empty means it must compile; otherwise it must fail with a
 # diagnostic matching the regular expression EXPECT.
+# INCLUDE: the include directories (a list: the sources' and the generated
+# version header's).
+list(TRANSFORM INCLUDE PREPEND -I OUTPUT_VARIABLE include_flags)
 execute_process(
-  COMMAND ${COMPILER} -std=c++20 -fsyntax-only -fno-exceptions -I${INCLUDE} -DCHIP_CASE=${CASE}
+  COMMAND ${COMPILER} -std=c++20 -fsyntax-only -fno-exceptions ${include_flags} -DCHIP_CASE=${CASE}
           ${SOURCE}
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
 if(EXPECT STREQUAL "")
