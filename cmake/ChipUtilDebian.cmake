@@ -114,9 +114,14 @@ runs an example line-card driver against a simulated chip, all with the
 functions of libchip_util.")
 
 # The development files and the tool go with the libraries of exactly
-# this release.
+# this release. The CMake package also imports chiputil (its register-map
+# generator runs at a driver's build time), so the development files need
+# the tool too.
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS Runtime)
+if(TARGET chiputil)
+  list(APPEND CPACK_COMPONENT_DEVELOPMENT_DEPENDS Tool)
+endif()
 set(CPACK_COMPONENT_TOOL_DEPENDS Runtime)
 
 # Dependencies from the binaries' NEEDED entries (libc6, ...), and a shlibs

@@ -5,7 +5,7 @@
 # SYNOPSIS and DESCRIPTION come from `chiputil --help`, one COMMANDS
 # subsection per command from `chiputil COMMAND --help`, and EXAMPLES from
 # the EXAMPLES file: blocks headed "== COMMAND". A command without examples
-# is left out of EXAMPLES; the test manual.covers_every_command names it.
+# is left out of EXAMPLES; the test release.manual.commands names it.
 include(${CMAKE_CURRENT_LIST_DIR}/ChipUtilToolHelp.cmake)
 
 # Help text as roff that keeps its line breaks and alignment: backslashes

@@ -3,8 +3,8 @@
 #   cmake -DTOOL=... -DPAGE=... -DEXAMPLES=... -DMODE=commands|examples -P check_manual.cmake
 # commands: every command of `chiputil --help` has its subsection under
 #   COMMANDS (its own help) and under EXAMPLES (docs/chiputil-examples.txt);
-# examples: every "$ chiputil ..." line of EXAMPLES, run by sh with the built
-#   tool first on PATH, prints exactly the lines under it.
+# examples: every "$ chiputil ..." line of EXAMPLES, run by sh in SOURCE_DIR
+#   with the built tool first on PATH, prints exactly the lines under it.
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/ChipUtilToolHelp.cmake)
 
 if(MODE STREQUAL "commands")
@@ -48,7 +48,8 @@ elseif(MODE STREQUAL "examples")
     if(starts_block)
       string(REGEX REPLACE "^\\$ " "" next "${line}")
       if(NOT command STREQUAL "")
-        execute_process(COMMAND sh -c "${command} 2>&1" OUTPUT_VARIABLE got)
+        execute_process(COMMAND sh -c "${command} 2>&1" OUTPUT_VARIABLE got
+                        WORKING_DIRECTORY "${SOURCE_DIR}")
         if(NOT got STREQUAL expected)
           list(APPEND failures "$ ${command}\n--- printed:\n${got}--- the examples say:\n${expected}")
         endif()
