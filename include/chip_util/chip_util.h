@@ -2,6 +2,7 @@
 #ifndef CHIP_UTIL_CHIP_UTIL_H
 #define CHIP_UTIL_CHIP_UTIL_H
 
+#include "chip_util/access.h"
 #include "chip_util/bounds.h"
 #include "chip_util/bus.h"
 #include "chip_util/fmea.h"
