@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // chiputil reg read|write|dump|watch: registers of a chip in the machine
 // (or of the simulated chip) over the library's bus backends, by address
-// like devmem2.
+// like devmem2, or by name through a register map.
 #include <chip_util/bus.h>
 
 #include <chrono>
@@ -24,6 +24,7 @@ constexpr const char *kHelp =
     "       chiputil reg dump  --bus BUS [--width 16|32] [--json] [--trace] ADDR COUNT\n"
     "       chiputil reg watch --bus BUS [--width 16|32] [--trace] --until V [--mask M]\n"
     "                          [--timeout MS] [--interval MS] ADDR\n"
+    "       chiputil reg read|write|dump|watch --map MAP --bus BUS ... NAME [VALUE]\n"
     "\n"
     "Reads and writes registers of a chip in this machine through libchip_util's bus\n"
     "backends, one access of exactly the register's width each.\n"
@@ -44,6 +45,10 @@ constexpr const char *kHelp =
     "       ones) equals --until; after --timeout ms (default 1000) exits 1, printing the\n"
     "       last value read\n"
     "\n"
+    "--map MAP     a register map: NAME is INSTANCE.REGISTER[.FIELD] with [n] on arrays;\n"
+    "              read prints a register with its fields decoded, write writes a field\n"
+    "              (VALUE a number or an enum name) honouring the access kinds, dump takes\n"
+    "              an optional INSTANCE and never reads write-only or read-clears registers\n"
     "--width       register width in bits: 32 (16 on mdio)\n"
     "--json        read: {\"address\": N, \"width\": N, \"value\": N}; dump: a list of them\n"
     "--trace       every bus access on standard error\n"
@@ -254,6 +259,9 @@ std::string read_settings(Request &request) {
 
 }  // namespace
 
+int run_reg_by_name(const std::string &action, const std::string &command,
+                    const ParsedOptions &options, const BusSpec &bus);
+
 int run_reg(int argc, char **argv) {
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
     std::fputs(kHelp, argc < 2 ? stderr : stdout);
@@ -269,7 +277,7 @@ int run_reg(int argc, char **argv) {
   }
   request.options = parse_options(
       argc - 1, argv + 1,
-      {{"bus", true}, {"width", true}, {"json", false}, {"trace", false},
+      {{"map", true}, {"bus", true}, {"width", true}, {"json", false}, {"trace", false},
        {"until", true}, {"mask", true}, {"timeout", true}, {"interval", true}, {"size", true},
        {"i2c-addr-bytes", true}, {"i2c-lsb-first", false}});
   if (request.options.help) {
@@ -289,7 +297,10 @@ int run_reg(int argc, char **argv) {
   if (request.options.has("trace")) {
     trace_to_stderr();
   }
-  const int status = run_by_address(request);
+  const int status = request.options.has("map")
+                         ? run_reg_by_name(request.action, request.command, request.options,
+                                           request.bus)
+                         : run_by_address(request);
   chip_bus_detach(kToolDev);
   return status;
 }

@@ -24,7 +24,7 @@ constexpr const char *kHelp =
     "  field get|set [--json] --start N --bits N --reg-bytes N REGHEX [FIELDHEX]\n"
     "                                     read or write a field of a register image\n"
     "  map check|gen|show FILE            check a register map, generate its C table, show it\n"
-    "  reg read|write|dump|watch --bus BUS ...\n"
+    "  reg read|write|dump|watch --bus BUS [--map MAP] ...\n"
     "                                     registers of a chip in this machine (or simulated)\n"
     "  demo                               the example line-card driver walkthrough\n"
     "\n"
