@@ -153,22 +153,29 @@ void decode_fields(const Command &c, RegisterRead &read) {
       continue;
     }
     // A field array is a bit-indexed record: one name per element.
-    const bool array = (inst.regs[i].loc & HDK_REG_BIT_INDEXED) != 0;
-    const uint32_t count = array ? inst.regs[i].shape & 0x3FFFFFu : 1;
-    // An array register's fields are named after its element; a field
-    // array (never inside a register array) after the register, and only
-    // its elements that land in this register belong to this line.
-    const std::string prefix =
-        array ? std::string(whole.instance->name) + "." + whole.names->reg : read.name;
-    for (uint32_t e = 0; e < count; ++e) {
-      std::string name = record.field;
-      if (array) {
-        name += "[" + std::to_string(e) + "]";
+    if ((inst.regs[i].loc & HDK_REG_BIT_INDEXED) == 0) {
+      // A plain field lies in the register it belongs to, at the bits its
+      // record packs: no lookup by name, which would cost a dump of a large
+      // map more than its reads.
+      const uint32_t start = (inst.regs[i].field >> 18) & 0x3FFFu;
+      const uint32_t bits = (inst.regs[i].field >> 4) & 0x3FFFu;
+      if (bits != 0 && start + bits <= whole.reg_bytes * 8) {
+        const uint32_t value = (read.value >> start) & low_bits(bits);
+        read.fields.push_back({record.field, value, enum_name_of(record, value)});
       }
+      continue;
+    }
+    // A field array (never inside a register array) is named after the
+    // register, and only its elements that land in this register belong to
+    // this line.
+    const std::string prefix = std::string(whole.instance->name) + "." + whole.names->reg;
+    const uint32_t count = inst.regs[i].shape & 0x3FFFFFu;
+    for (uint32_t e = 0; e < count; ++e) {
+      const std::string name = std::string(record.field) + "[" + std::to_string(e) + "]";
       chip_map_target field{};
       if (chip_map_find(c.session->names(), (prefix + "." + name).c_str(), &field) !=
               CHIP_MAP_FOUND ||
-          (array && field.whole_elem != whole.elem)) {
+          field.whole_elem != whole.elem) {
         continue;
       }
       if (field.addr != whole.addr) {
