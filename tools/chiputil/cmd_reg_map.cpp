@@ -254,8 +254,7 @@ void print_register(const RegisterRead &read, bool json, bool first) {
   }
 }
 
-// Finds NAME, or says why not (one line). Whole-register targets only
-// when `whole` is set.
+// Finds NAME on a bus that --bus reaches, or says why not (one line).
 std::optional<chip_map_target> find(const Command &c, const std::string &name, int &status) {
   chip_map_target target{};
   const int32_t code = chip_map_find(c.session->names(), name.c_str(), &target);
