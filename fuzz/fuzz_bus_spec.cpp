@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 // Fuzzes the --bus argument of chiputil reg (parse_bus_spec):
-// - a spec spelt from drawn parts (kind, path, numbers written in decimal,
+// - a target spelt from drawn parts (kind, path, numbers written in decimal,
 //   with a leading zero or in 0x hex, an optional @OFFSET or DEVAD) parses
 //   back to exactly those parts, or is refused exactly when a part breaks
 //   the syntax (a number past its limit, a colon or an empty name);
 // - any bytes at all: no crash, and either a printable one-line error or a
-//   spec whose fields respell to a text that parses to the same spec.
+//   target whose fields respell to a text that parses to the same target.
 //
 // Input: byte 0 picks the kind; then a length byte and that many bytes of
 // path; two numbers of 8 bytes, each with a byte choosing how to write it;
@@ -38,17 +38,17 @@ std::string spell(uint64_t value, uint8_t how) {
   return text;
 }
 
-std::string respell(const BusSpec &spec) {
-  switch (spec.kind) {
+std::string respell(const BusSpec &target) {
+  switch (target.kind) {
     case BusKind::sim:
       return "sim";
     case BusKind::mmio:
-      return "mmio:" + spec.path + "@" + spell(spec.offset, 2);
+      return "mmio:" + target.path + "@" + spell(target.offset, 2);
     case BusKind::mdio:
-      return "mdio:" + spec.path + ":" + spell(spec.phy, 0) +
-             (spec.devad == 0xFFFFFFFFu ? "" : ":" + spell(spec.devad, 0));
+      return "mdio:" + target.path + ":" + spell(target.phy, 0) +
+             (target.devad == 0xFFFFFFFFu ? "" : ":" + spell(target.devad, 0));
     case BusKind::i2c:
-      return "i2c:" + spec.path + ":" + spell(spec.address, 0);
+      return "i2c:" + target.path + ":" + spell(target.address, 0);
   }
   return "";
 }
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const bool optional = (in.u8() & 1) != 0;
   const std::string raw = in.bytes(size);
 
-  // The drawn spec and what the parser must make of it. A path holding the
+  // The drawn target and what the parser must make of it. A path holding the
   // separator that follows it ('@' for mmio, ':' otherwise) moves the split
   // to another, equally valid reading: such draws are left to the raw check.
   std::string text;
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FUZZ_CHECK(parsed.error.empty() || chiputil::is_printable(parsed.error));
   } else if (valid) {
     FUZZ_CHECK(parsed.error.empty());
-    FUZZ_CHECK(same(parsed.spec, want));
+    FUZZ_CHECK(same(parsed.target, want));
   } else {
     check_error(parsed);
   }
@@ -122,10 +122,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const ParsedBus any = chiputil::parse_bus_spec(raw);
   if (!any.error.empty()) {
     check_error(any);
-  } else if (any.spec.kind != BusKind::mmio || any.spec.path.find('@') == std::string::npos) {
-    const ParsedBus again = chiputil::parse_bus_spec(respell(any.spec));
+  } else if (any.target.kind != BusKind::mmio || any.target.path.find('@') == std::string::npos) {
+    const ParsedBus again = chiputil::parse_bus_spec(respell(any.target));
     FUZZ_CHECK(again.error.empty());
-    FUZZ_CHECK(same(again.spec, any.spec));
+    FUZZ_CHECK(same(again.target, any.target));
   }
   return 0;
 }

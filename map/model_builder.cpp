@@ -256,16 +256,16 @@ class Builder {
 
   std::optional<ArraySpec> array(const json &object, const std::string &pointer,
                                  const std::string &path) {
-    const json *spec = member(object, pointer, path, "array", json::value_t::object, false);
-    if (spec == nullptr) {
+    const json *given = member(object, pointer, path, "array", json::value_t::object, false);
+    if (given == nullptr) {
       return std::nullopt;
     }
     const std::string at = pointer_append(pointer, "array");
-    keys(*spec, at, path, {"count", "stride"});
+    keys(*given, at, path, {"count", "stride"});
     ArraySpec array;
     array.place = {line_of(at), path};
-    const auto count = unsigned64(*spec, at, path, "count", true);
-    const auto stride = number(*spec, at, path, "stride", true, true);
+    const auto count = unsigned64(*given, at, path, "count", true);
+    const auto stride = number(*given, at, path, "stride", true, true);
     if (!count || !stride) {
       return std::nullopt;
     }

@@ -64,22 +64,22 @@ ParsedBus parse_bus_spec(std::string_view text) {
   }
   const std::string kind = all.substr(0, colon);
   const std::string rest = all.substr(colon + 1);
-  BusSpec spec;
+  BusSpec target;
   if (kind == "mmio") {
-    spec.kind = BusKind::mmio;
+    target.kind = BusKind::mmio;
     const size_t at = rest.rfind('@');
-    spec.path = rest.substr(0, at);
+    target.path = rest.substr(0, at);
     if (at != std::string::npos) {
       const auto offset = number(rest.substr(at + 1));
       if (!offset) {
         return fail("bus " + quoted(all) + ": OFFSET after @ must be a number");
       }
-      spec.offset = *offset;
+      target.offset = *offset;
     }
-    if (spec.path.empty()) {
+    if (target.path.empty()) {
       return fail("bus " + quoted(all) + ": no file to map");
     }
-    return {spec, ""};
+    return {target, ""};
   }
   // mdio and i2c: a name, then numbers separated by colons (an I2C adapter
   // path holds no colon).
@@ -101,46 +101,46 @@ ParsedBus parse_bus_spec(std::string_view text) {
   if (parts[0].empty()) {
     return fail("bus " + quoted(all) + ": " + kExpected);
   }
-  spec.path = parts[0];
+  target.path = parts[0];
   if (kind == "mdio" && (numbers.size() == 1 || numbers.size() == 2)) {
-    spec.kind = BusKind::mdio;
-    spec.phy = static_cast<uint32_t>(numbers[0]);
-    spec.devad = numbers.size() == 2 ? static_cast<uint32_t>(numbers[1]) : CHIP_MDIO_CLAUSE22;
-    return {spec, ""};
+    target.kind = BusKind::mdio;
+    target.phy = static_cast<uint32_t>(numbers[0]);
+    target.devad = numbers.size() == 2 ? static_cast<uint32_t>(numbers[1]) : CHIP_MDIO_CLAUSE22;
+    return {target, ""};
   }
   if (kind == "i2c" && numbers.size() == 1) {
-    spec.kind = BusKind::i2c;
-    spec.address = static_cast<uint32_t>(numbers[0]);
-    return {spec, ""};
+    target.kind = BusKind::i2c;
+    target.address = static_cast<uint32_t>(numbers[0]);
+    return {target, ""};
   }
   return fail("bus " + quoted(all) + ": " + kExpected);
 }
 
-std::string attach_bus(uint32_t dev, const BusSpec &spec, const BusSettings &settings) {
+std::string attach_bus(uint32_t dev, const BusSpec &target, const BusSettings &settings) {
   LibraryMessages messages;
   int32_t result = 0;
-  switch (spec.kind) {
+  switch (target.kind) {
     case BusKind::sim:
       return {};
     case BusKind::mmio: {
       static const std::regex uio("^/dev/uio[0-9]+$");
       const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
-      if (std::regex_match(spec.path, uio) && settings.mmio_size == 0) {
-        if (spec.offset % page != 0) {
+      if (std::regex_match(target.path, uio) && settings.mmio_size == 0) {
+        if (target.offset % page != 0) {
           return "a UIO map starts at a multiple of the page size (" + std::to_string(page) + ")";
         }
-        result = chip_mmio_attach_uio(dev, spec.path.c_str(),
-                                      static_cast<uint32_t>(spec.offset / page), nullptr);
+        result = chip_mmio_attach_uio(dev, target.path.c_str(),
+                                      static_cast<uint32_t>(target.offset / page), nullptr);
       } else {
-        result = chip_mmio_attach_file(dev, spec.path.c_str(), spec.offset, settings.mmio_size);
+        result = chip_mmio_attach_file(dev, target.path.c_str(), target.offset, settings.mmio_size);
       }
       break;
     }
     case BusKind::mdio:
-      result = chip_mdio_attach(dev, spec.path.c_str(), spec.phy, spec.devad);
+      result = chip_mdio_attach(dev, target.path.c_str(), target.phy, target.devad);
       break;
     case BusKind::i2c:
-      result = chip_i2c_attach(dev, spec.path.c_str(), spec.address, settings.i2c_addr_bytes,
+      result = chip_i2c_attach(dev, target.path.c_str(), target.address, settings.i2c_addr_bytes,
                                settings.i2c_lsb_first ? CHIP_I2C_LSB_FIRST : CHIP_I2C_MSB_FIRST);
       break;
   }

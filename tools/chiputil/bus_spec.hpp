@@ -21,7 +21,7 @@ struct BusSpec {
 };
 
 struct ParsedBus {
-  BusSpec spec;
+  BusSpec target;
   std::string error;  // empty when the text parsed
 };
 
@@ -30,7 +30,7 @@ struct ParsedBus {
 // library refuses values it cannot use when the bus is attached.
 ParsedBus parse_bus_spec(std::string_view text);
 
-// How to attach beyond the spec: mmio size (0: the whole file from the
+// How to attach beyond the target: mmio size (0: the whole file from the
 // offset) and the I2C register address bytes and data byte order.
 struct BusSettings {
   uint64_t mmio_size = 0;
@@ -38,8 +38,8 @@ struct BusSettings {
   bool i2c_lsb_first = false;
 };
 
-// Attaches `spec` to device number `dev` (nothing to attach for sim).
+// Attaches `target` to device number `dev` (nothing to attach for sim).
 // Returns an empty string, or why the library refused.
-std::string attach_bus(uint32_t dev, const BusSpec &spec, const BusSettings &settings);
+std::string attach_bus(uint32_t dev, const BusSpec &target, const BusSettings &settings);
 
 }  // namespace chiputil

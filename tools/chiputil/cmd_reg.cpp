@@ -235,8 +235,8 @@ std::string read_settings(Request &request) {
   if (!bus.error.empty()) {
     return bus.error;
   }
-  request.bus = bus.spec;
-  request.width = bus.spec.kind == BusKind::mdio ? 16 : 32;
+  request.bus = bus.target;
+  request.width = bus.target.kind == BusKind::mdio ? 16 : 32;
   if (!number_option(options, "width", 32, request.width) ||
       (request.width != 16 && request.width != 32)) {
     return "--width takes 16 or 32";
