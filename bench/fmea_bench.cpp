@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cost of reading a realistic FMEA command: all eight options one call each
 // (every drv_fmea_parse_opt call parses the whole set) against one
 // drv_fmea_parse_opt_set pass read out with drv_fmea_get_opt, and the dfx

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // J0/J1 codec: a full encode/assemble/decode round per trace length, and the
 // table-driven CRC-7 beside a bit-by-bit long division of the same frame.
 #include <chip_util/j0j1.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the counted allocator adds to a plain heap block, what its registry
 // of live blocks adds to the header check alone (the release path before
 // the registry, rebuilt from the same pieces), and the case-insensitive

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cost of a field read and write through the library, each beside a
 // baseline in the same run: a hand-written read-modify-write through the
 // same access functions with the address and mask precomputed. The library

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // hdk_get_field_info / hdk_set_field_info beside hand-written code that
 // moves the same field with its word indexes, shifts and masks fixed at
 // compile time: the floor for that field. Images are most significant word

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Argument checks shared by the bounds-checked functions.
 #pragma once
 

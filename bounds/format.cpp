@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // sprintf_s and vsnprintf_s.
 #include "bounds_common.hpp"
 

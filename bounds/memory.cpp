@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // memset_s and memcpy_s.
 #include "bounds_common.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // strncpy_s.
 #include "bounds_common.hpp"
 

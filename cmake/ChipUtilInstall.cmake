@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Install rules, the CMake package, the pkg-config file and the Debian
 # package. Included from the top-level CMakeLists.txt after every
 # subdirectory, when CHIP_UTIL_INSTALL is on.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # What users of the libraries see of them: the versioned symbol set of the
 # shared libraries and the chip_util:: target names, the same whether the
 # project is installed (find_package) or added with add_subdirectory.

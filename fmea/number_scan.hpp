@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Token scanning behind the number functions: character classes, digit
 // accumulation and the walk over every number of a list. Pure functions on
 // NUL-terminated texts; none reads past the terminating NUL.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Numeric tokens: single characters, single numbers and number lists.
 #include <chip_util/fmea.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Locating options and their parameters inside a command string.
 #pragma once
 

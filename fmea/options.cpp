@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Keyword options and the dfx number list of an FMEA command string.
 #include <chip_util/bounds.h>
 #include <chip_util/fmea.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A plain reference model of the FMEA number rules, written from their
 // description rather than from the parser, the check of an extraction into
 // an array, and the command texts that the two FMEA fuzz targets spell from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzzes the bounds-checked functions (memset_s, memcpy_s, strncpy_s,
 // sprintf_s, vsnprintf_s) and the log output (hdk_debug, hdk_log_to_file,
 // hdk_file_name_cut) against a model of their capacity and length rules, of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzzes the numeric-token functions of the FMEA parser against the
 // reference model of fmea_reference.hpp: the single-character functions on
 // every character, widened with drawn junk in the high bits; the character

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzzes the FMEA option and dfx parsers with command texts spelt from the
 // input (see command_of) against a reference model of the option rules:
 // drv_fmea_parse_opt for every type (an unknown type only clears valid);

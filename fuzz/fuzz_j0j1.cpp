@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzzes the J0/J1 trace codec against a reference classifier and a
 // bit-by-bit CRC-7. Each input draws a received pattern of the kind byte 0
 // picks: 0 raw bytes; 1 the transmit pattern of a 16- or 64-byte frame of raw

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzzes the 32- and 16-bit field functions against a reference model of
 // the element location rules, on a table of one drawn record registered for
 // device 3 under chip id 9. The record is consistent mostly (positive and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Helpers shared by the fuzz targets: an invariant check that aborts, a
 // reader that splits the fuzzer's bytes into typed values, exact-size C
 // strings, and a print function that keeps what the library printed.

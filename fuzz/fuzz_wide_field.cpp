@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzzes the wide-field functions on a drawn record of 1 to 1023 bytes
 // whose field lies inside the register (sometimes a record of no bytes or
 // a field of no bits): hdk_access_reg_field reads or writes one element of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Replays a fuzz target without libFuzzer: `replay DRAWS FILE...` runs
 // LLVMFuzzerTestOneInput on every file, then on DRAWS inputs drawn from a
 // fixed seed: a replayed input with one to four bytes changed and sometimes

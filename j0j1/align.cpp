@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // drv_decode_16byte_j0j1_rx_msg and drv_decode_64byte_j0j1_rx_msg: find where
 // a received frame starts and lay its bytes out characters first.
 #include "align.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Frame boundary search and rotation for the two received-frame aligners.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // drv_assemble_j0j1_msg: a frame, a single byte or nothing, laid into the
 // 64-byte pattern the chip transmits.
 #include <chip_util/bounds.h>

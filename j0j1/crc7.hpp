@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // CRC-7 of the 16-byte trace frame: generator x^7 + x^3 + 1 (0x89), initial
 // remainder 0, no reflection, no final inversion.
 #pragma once

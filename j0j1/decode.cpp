@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // drv_decode_j0j1_rx_msg: classify a received 64-byte pattern and deliver
 // its text in frame order.
 #include <chip_util/bounds.h>

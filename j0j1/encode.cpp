@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // drv_encode_j0j1_tx_msg and drv_j0j1_insert_crc7: trace text into a 16-byte
 // frame with its CRC-7, or into a 64-byte frame closed by CR LF.
 #include <chip_util/j0j1.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // hdk_file_name_cut: the last component of a path, without copying.
 #include <chip_util/log.h>
 

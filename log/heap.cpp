@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Plain heap wrappers.
 #include <chip_util/bounds.h>
 #include <chip_util/log.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Log output: hdk_debug, hdk_log_to_file and the two registration slots.
 #include <chip_util/bounds.h>
 #include <chip_util/log.h>

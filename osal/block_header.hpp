@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The header in front of every counted block and the rules that decide
 // whether a release can be trusted.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Monotonic microseconds with a counting fallback, wall-clock
 // milliseconds and the local date and time.
 #include <chip_util/osal.h>

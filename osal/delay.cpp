@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sleeping waits that survive signals, the busy wait and the plain task
 // delay.
 #include <chip_util/osal.h>

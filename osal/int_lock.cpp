@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The int lock: a process-private semaphore of value 1 behind a caller's
 // handle slot, plus a recursive-mutex variant. Objects are counted under
 // module 0.

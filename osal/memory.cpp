@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Counted heap blocks: a tagged header in front of every block and a table
 // of per-module counters.
 #include <chip_util/bounds.h>

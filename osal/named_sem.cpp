@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Named semaphores shared by name between processes, with a timed take.
 #include <chip_util/osal.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Default targets of the platform seams: the real calls.
 #include "platform_seam.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The platform calls that tests need to make fail, watch or drive (a clock
 // that moves as a test says). Each pointer holds the real call; a test may
 // point it elsewhere and must restore it. Internal to the library (hidden

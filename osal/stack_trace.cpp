@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The stack-trace probe: tells whether a symbolic trace can be produced.
 #include <chip_util/osal.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // String, memory and sort wrappers under osal_ names, and the
 // case-insensitive comparison.
 #include <chip_util/osal.h>

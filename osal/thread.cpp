@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Threads started with one argument through a start record that the new
 // thread releases itself.
 #include <chip_util/osal.h>

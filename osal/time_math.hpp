@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The arithmetic of the clocks and waits, free of any platform call.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The walk of a chip's register table that every register access starts
 // with: one chip-id resolution, then the module, instance, register and
 // element indexes checked in that order. Inline, so that the field accesses

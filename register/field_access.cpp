@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Field reads and writes of 16- and 32-bit registers through the driver's
 // access functions, and the in-memory merge of a 32-bit field. One template
 // per operation serves both widths; RegFamily holds what differs.

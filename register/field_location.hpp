@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where a field of a 16- or 32-bit register lies: the register address, the
 // effective start bit and the mask of one element, computed in the
 // register's own width. Pure functions, shared by both widths and by the

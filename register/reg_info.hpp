@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Decoding of the packed register record words, shared by every access path.
 #pragma once
 

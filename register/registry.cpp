@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The chip registry: resolvers per device, tables per chip id, and the
 // parameter check that every register access starts with.
 #include "access_check.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Value translation through a caller's table of pairs, in either direction.
 #include <chip_util/register.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Table-driven field access on a register image in memory.
 #include <chip_util/bounds.h>
 #include <chip_util/register.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Moving a field of any width between a register image and a field buffer,
 // 32 bits at a time. Both arrays are most significant word first, so the
 // code walks them from their last word (register bits 0-31, field bits

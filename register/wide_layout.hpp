@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where a wide field lies in a register image: word counts, the fit test
 // and the bit position of an element. Pure functions, shared by the field
 // functions and the table-driven access.

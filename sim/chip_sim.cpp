@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated chip: a sparse register bank with an access log and queued
 // failure statuses, behind the four hdk_reg_ops access functions.
 #include <chip_util/sim.h>

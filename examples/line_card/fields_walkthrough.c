@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Reading and writing register fields of the line card on the simulated
  * chip: plain, array, bit-indexed and whole-register fields of 32- and
  * 16-bit registers, a field merged into a word in memory, and two refused

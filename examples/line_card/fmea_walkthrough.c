@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Reading an FMEA debug command: which fault-injection options it asks for,
  * with their address, mask and values, and the dfx list of numbers. */
 #include <chip_util/chip_util.h>

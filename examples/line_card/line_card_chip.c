@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* The line card's register table comes from lc7.json; the driver only
  * supplies the access functions of each bus the map lists. */
 #include "line_card_chip.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* The made-up line-card chip: its register table, generated at build time
  * from the register map lc7.json (lc7_map.h: LC7_MAC1, LC7_MAC_CTRL_SPEED,
  * ...), shared by every step of the walkthrough, and the simulated chip it

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* The OS layer: a worker thread waits on a named semaphore with a time
  * limit while the main thread gives it, and the per-module heap counters
  * show the layer's own objects coming and going. */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Registering the line card's register table and looking registers up, by
  * their generated constants and by name. */
 #include <chip_util/chip_util.h>

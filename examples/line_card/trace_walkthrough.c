@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Sending a J0 and a J1 trace and reading them back as a receiver would. */
 #include <chip_util/chip_util.h>
 

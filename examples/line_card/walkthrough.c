@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* The whole walkthrough, step by step. */
 #include <stdio.h>
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* The line-card walkthrough: one step per library service. */
 #ifndef LINE_CARD_WALKTHROUGH_H
 #define LINE_CARD_WALKTHROUGH_H

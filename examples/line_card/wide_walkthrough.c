@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* The line card's framer: wide registers worked on in memory, and a
  * translation table between line-rate codes and rates in Mbit/s.
  *

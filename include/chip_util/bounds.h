@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Bounds-checked memory and string functions (libchip_bounds).
  *
  * Every function takes the capacity of its destination in bytes and never

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* libchip_util: everything a chip driver links against, in one include. */
 #ifndef CHIP_UTIL_CHIP_UTIL_H
 #define CHIP_UTIL_CHIP_UTIL_H

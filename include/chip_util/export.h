@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Symbol visibility for the exported C interface.
  *
  * The libraries are built with hidden visibility by default; only functions

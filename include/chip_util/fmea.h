@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* FMEA debug command parsing: numbers, keyword options and the dfx list.
  *
  * An FMEA debug command is a NUL-terminated text such as

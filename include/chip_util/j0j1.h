@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* J0/J1 trace message codec.
  *
  * Turns a trace text into the 64-byte pattern a chip transmits in the SDH

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Plain heap wrappers and log output.
  *
  * Log text goes to a replaceable print function (standard output's printf

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* The OS abstraction layer: counted heap blocks, clocks and waits, locks,
  * named semaphores, threads and thin string wrappers.
  *

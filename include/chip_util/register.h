@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Register tables, the chip registry and register field access.
  *
  * A driver describes each chip's registers in a register table: a root

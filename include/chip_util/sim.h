@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* A simulated chip for driver unit tests and examples (library chip_sim,
  * not part of libchip_util).
  *

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* A C99 driver's view of the library: the umbrella header compiles with
  * every warning as an error, a register table can be written with the
  * packing macros in static initialisers, and the records keep their size.

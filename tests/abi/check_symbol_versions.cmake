@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Checks the version nodes of LIBRARY against the lists LISTS (comma
 # separated): every exported symbol carries, as its default version
 # (name@@node), the node its list names (NODE, the base node, for a list

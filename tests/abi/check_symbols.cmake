@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Compares the defined dynamic symbols of LIBRARY with the names listed in
 # the files of LISTS (comma separated; one name per line, # comments).
 # Symbols the toolchain itself adds (sanitizer runtimes, linker markers)

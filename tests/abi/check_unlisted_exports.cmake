@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Checks that every C name the object files OBJECTS (comma separated) give
 # public visibility is listed in LISTS. The shared library exports only the
 # listed names, so a function marked for export but missing from the lists

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The packing macros in C++ constant expressions, and their round trip
 // through the library's decoders for every field at its limits.
 #include "register/reg_info.hpp"

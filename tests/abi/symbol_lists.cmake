@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Shared by the ABI check scripts.
 
 include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/ChipUtilSymbolLists.cmake)

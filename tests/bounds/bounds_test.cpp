@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The cases of the bounds-checked functions that random inputs do not
 // reach: overlapping strings, adjacent blocks and an encoding error (of
 // vsnprintf_s: tests/log). Capacities, counts and texts at and one past

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Configures and builds the consumer project SOURCE in BINARY against the
 # installed PREFIX with the outer build's toolchain and flags, then runs
 # each program of RUN (comma separated). Every step must succeed.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Checks what `cmake --install` put into PREFIX: the libraries with their
 # SONAME links and search paths, every exported header, the CMake package
 # (including its version rule) and the pkg-config file.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Installs the build tree BUILD_DIR (configuration CONFIG) into a fresh
 # PREFIX.
 file(REMOVE_RECURSE "${PREFIX}")

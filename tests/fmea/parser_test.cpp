@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The FMEA parser's worked examples and its answers when the heap refuses a
 // block. Random commands and number lists, null pointers among them, are
 // checked against a reference model by the fuzz targets fmea_options and

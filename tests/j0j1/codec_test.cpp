@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The trace codec's one printed message. The rest (classification, frame
 // layout, CRC-7 with the worked example of 15 spaces giving 0xC8, transmit
 // patterns of 16- and 64-byte frames, a text capacity of 63, rotations, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Log output: one exact text, a text that cannot be formatted, the default
 // print function, heap use and refusal. Random texts, names and devices,
 // with every kind of level on each, are checked against a model by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The OS layer: block headers and release verdicts, refusals when the
 // platform fails, the clock fallback, waits that signals cannot shorten,
 // int locks, named semaphores between threads and between processes, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The registry, the exact refusal messages of the parameter check and of
 // the field functions, and their success paths on the simulated chip.
 // Random tables, calls and fields against reference models, exact access

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Many threads at once, each on state of its own within shared tables. A
 // thread reads and writes the fields of its own registers in one register
 // table, checking each read against the value it wrote last (so that a

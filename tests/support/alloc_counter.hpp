@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Counts calls of malloc and free made while a counter is alive, on any
 // thread, and fails chosen allocations. Both rest on a replacement of the
 // process's malloc (alloc_counter.cpp), which the sanitizers and valgrind

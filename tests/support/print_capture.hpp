@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Captures what the library hands to its print function.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The chiputil command as a user runs it: known vectors, every refused
 // input class with its exit status and message, and JSON parsed back.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What every chiputil subcommand shares: exit statuses, messages on
 // standard error and option parsing on top of getopt_long.
 #pragma once

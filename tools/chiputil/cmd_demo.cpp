@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // chiputil demo: the example line-card driver's walkthrough.
 #include <cstdio>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // chiputil field get|set: a field of a register image, through the
 // library's wide-field functions.
 #include <chip_util/register.h>

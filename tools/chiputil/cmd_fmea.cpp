@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // chiputil fmea: what the library finds in an FMEA debug command.
 #include <chip_util/fmea.h>
 #include <chip_util/log.h>

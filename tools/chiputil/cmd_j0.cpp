@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // chiputil j0 encode|decode and chiputil crc7: the J0/J1 trace codec.
 #include <chip_util/j0j1.h>
 

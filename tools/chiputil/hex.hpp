@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Hexadecimal text to bytes and back, as the command line writes them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // chiputil: the line-card engineer's companion to libchip_util.
 #include <cstdio>
 #include <cstring>

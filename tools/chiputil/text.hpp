@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Showing raw bytes to people and to JSON readers.
 #pragma once
 
