@@ -3,6 +3,7 @@
 // runs them: statuses, exact findings pointing into the XML, the JSON
 // written and read back.
 #include <gtest/gtest.h>
+#include "support/tool_run.hpp"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,27 +17,10 @@
 
 namespace {
 
-struct ToolRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using test_support::contents;
+using test_support::ToolRun;
 
-std::string contents(const std::string &path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-ToolRun chiputil(const std::string &args) {
-  const std::string stem = ::testing::TempDir() + "chiputil_import." + std::to_string(getpid());
-  const int status = std::system(
-      ("'" CHIPUTIL_PATH "' " + args + " >" + stem + ".out 2>" + stem + ".err").c_str());
-  ToolRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, contents(stem + ".out"),
-              contents(stem + ".err")};
-  std::remove((stem + ".out").c_str());
-  std::remove((stem + ".err").c_str());
-  return run;
-}
+ToolRun chiputil(const std::string &args) { return test_support::run_tool(CHIPUTIL_PATH, args); }
 
 std::string el(const std::string &name, const std::string &content) {
   return "<ipxact:" + name + ">" + content + "</ipxact:" + name + ">";

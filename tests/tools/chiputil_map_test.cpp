@@ -2,6 +2,7 @@
 // chiputil map as a user runs it: statuses, exact messages, generated files
 // the same byte for byte on every run, and show --json parsed back.
 #include <gtest/gtest.h>
+#include "support/tool_run.hpp"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,28 +16,10 @@
 
 namespace {
 
-struct ToolRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using test_support::contents;
+using test_support::ToolRun;
 
-std::string contents(const std::string &path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// The built command with ARGS as a shell splits them; output kept apart
-// per process, since CTest runs the cases in parallel.
-ToolRun chiputil(const std::string &args) {
-  const std::string stem = ::testing::TempDir() + "chiputil_map." + std::to_string(getpid());
-  const int status = std::system(
-      ("'" CHIPUTIL_PATH "' " + args + " >" + stem + ".out 2>" + stem + ".err").c_str());
-  ToolRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, contents(stem + ".out"), contents(stem + ".err")};
-  std::remove((stem + ".out").c_str());
-  std::remove((stem + ".err").c_str());
-  return run;
-}
+ToolRun chiputil(const std::string &args) { return test_support::run_tool(CHIPUTIL_PATH, args); }
 
 const std::string kLc7 = LINE_CARD_DIR "/lc7.json";
 

@@ -4,6 +4,7 @@
 // chip; a dump that reads neither write-only nor read-clears registers
 // (checked in its --trace); the refusals with their one-line messages.
 #include <gtest/gtest.h>
+#include "support/tool_run.hpp"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,26 +19,9 @@
 
 namespace {
 
-struct ToolRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using test_support::ToolRun;
 
-std::string contents(const std::string &path) {
-  std::ifstream file(path);
-  std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  std::remove(path.c_str());
-  return text;
-}
-
-ToolRun chiputil(const std::string &args) {
-  const std::string stem = ::testing::TempDir() + "chiputil_map." + std::to_string(getpid());
-  const int status = std::system(
-      ("'" CHIPUTIL_PATH "' " + args + " >" + stem + ".out 2>" + stem + ".err").c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, contents(stem + ".out"),
-          contents(stem + ".err")};
-}
+ToolRun chiputil(const std::string &args) { return test_support::run_tool(CHIPUTIL_PATH, args); }
 
 std::vector<uint8_t> file_bytes(const std::string &path, size_t from, size_t count) {
   std::ifstream file(path, std::ios::binary);

@@ -3,6 +3,7 @@
 // bytes checked in the file), on the simulated chip, with --trace, --json
 // and watch, and every refusal with its one-line message and exit status.
 #include <gtest/gtest.h>
+#include "support/tool_run.hpp"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,26 +18,9 @@
 
 namespace {
 
-struct ToolRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using test_support::ToolRun;
 
-std::string contents(const std::string &path) {
-  std::ifstream file(path);
-  std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  std::remove(path.c_str());
-  return text;
-}
-
-ToolRun chiputil(const std::string &args) {
-  const std::string stem = ::testing::TempDir() + "chiputil_reg." + std::to_string(getpid());
-  const int status = std::system(
-      ("'" CHIPUTIL_PATH "' " + args + " >" + stem + ".out 2>" + stem + ".err").c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, contents(stem + ".out"),
-          contents(stem + ".err")};
-}
+ToolRun chiputil(const std::string &args) { return test_support::run_tool(CHIPUTIL_PATH, args); }
 
 // A 4 KiB file of zeros standing in for a BAR.
 class RegFile : public ::testing::Test {

@@ -2,6 +2,7 @@
 // The chiputil command as a user runs it: known vectors, every refused
 // input class with its exit status and message, and JSON parsed back.
 #include <gtest/gtest.h>
+#include "support/tool_run.hpp"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,29 +17,9 @@
 
 namespace {
 
-struct ToolRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using test_support::ToolRun;
 
-std::string contents(const std::string &path) {
-  std::ifstream file(path);
-  std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  std::remove(path.c_str());
-  return text;
-}
-
-// Runs the built command with ARGS as a shell would split them, its
-// standard output and error going to files. CTest runs the cases of this
-// file as parallel processes, hence the process id in the file names.
-ToolRun chiputil(const std::string &args) {
-  const std::string stem = ::testing::TempDir() + "chiputil." + std::to_string(getpid());
-  const int status = std::system(
-      ("'" CHIPUTIL_PATH "' " + args + " >" + stem + ".out 2>" + stem + ".err").c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, contents(stem + ".out"),
-          contents(stem + ".err")};
-}
+ToolRun chiputil(const std::string &args) { return test_support::run_tool(CHIPUTIL_PATH, args); }
 
 std::string repeat(const std::string &unit, int times) {
   std::string all;
