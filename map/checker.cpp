@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <string_view>
+#include <unordered_map>
 
 #include "layout.hpp"
 
@@ -471,21 +473,24 @@ class Checker {
   }
 
   void check_identifiers() {
-    std::map<std::string, const Identifier *> seen;
     std::set<std::pair<std::string, std::string>> reported;
     const std::vector<Identifier> ids = generated_identifiers(map_, c_identifier(name_));
+    // Hashed: a large map makes tens of thousands of names sharing long
+    // prefixes, which an ordered map compares character by character.
+    std::unordered_map<std::string_view, const Identifier *> seen;
+    seen.reserve(ids.size());
     for (const Identifier &id : ids) {
       const auto [at, fresh] = seen.emplace(id.name, &id);
-      if (fresh || at->second->place.path == id.place.path) {
+      const Place &earlier = *at->second->place;
+      if (fresh || earlier.path == id.place->path) {
         continue;  // the same part again: a duplicate name, reported as such
       }
-      if (reported.insert({at->second->place.path, id.place.path}).second) {
+      if (reported.insert({earlier.path, id.place->path}).second) {
         const std::string first =
-            at->second->place.path.empty() ? std::string("the generator itself") : at->second->place.path;
-        error(id.place, "C name " + id.name + " is also made by " + first +
-                            (at->second->place.line != 0
-                                 ? " (line " + std::to_string(at->second->place.line) + ")"
-                                 : std::string()));
+            earlier.path.empty() ? std::string("the generator itself") : earlier.path;
+        error(*id.place, "C name " + id.name + " is also made by " + first +
+                             (earlier.line != 0 ? " (line " + std::to_string(earlier.line) + ")"
+                                                : std::string()));
       }
     }
   }

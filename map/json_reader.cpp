@@ -7,11 +7,20 @@
 namespace chip::map {
 
 std::string pointer_append(const std::string &parent, const std::string &key) {
-  std::string escaped;
+  std::string pointer;
+  pointer.reserve(parent.size() + 1 + key.size());
+  pointer += parent;
+  pointer += '/';
   for (const char c : key) {
-    escaped += c == '~' ? std::string("~0") : c == '/' ? std::string("~1") : std::string(1, c);
+    if (c == '~') {
+      pointer += "~0";
+    } else if (c == '/') {
+      pointer += "~1";
+    } else {
+      pointer += c;
+    }
   }
-  return parent + "/" + escaped;
+  return pointer;
 }
 
 namespace {
@@ -54,11 +63,12 @@ class CountingIterator {
 using json = nlohmann::json;
 
 // Builds the document like nlohmann's own DOM parser, and notes the line of
-// every value under its JSON pointer.
+// every value under its JSON pointer unless told to skip the lines.
 class LineRecorder {
  public:
-  LineRecorder(const LineCount &count, const std::string &file, Diagnostics &findings)
-      : count_(count), file_(file), findings_(findings) {}
+  LineRecorder(const LineCount &count, const std::string &file, Diagnostics &findings,
+               JsonLines lines)
+      : count_(count), file_(file), findings_(findings), record_(lines == JsonLines::record) {}
 
   bool null() { return put(json(nullptr)); }
   bool boolean(bool value) { return put(json(value)); }
@@ -111,24 +121,36 @@ class LineRecorder {
     findings_.push_back({Severity::error, file_, line, "", message});
   }
 
-  // Places `value` in its parent and returns it with its pointer.
+  // Places `value` in its parent and returns it with its pointer (empty
+  // when the lines are skipped).
   std::pair<json *, std::string> place(json &&value) {
     if (stack_.empty()) {
       root_ = std::move(value);
-      lines_[""] = count_.token_line;
+      note("", count_.token_line);
       return {&root_, ""};
     }
     Level &level = stack_.back();
+    std::string pointer;
     if (level.value->is_object()) {
-      std::string pointer = pointer_append(level.pointer, level.key);
-      lines_[pointer] = level.key_line;
+      if (record_) {
+        pointer = pointer_append(level.pointer, level.key);
+        note(pointer, level.key_line);
+      }
       json &slot = (*level.value)[level.key] = std::move(value);
-      return {&slot, pointer};
+      return {&slot, std::move(pointer)};
     }
-    std::string pointer = level.pointer + "/" + std::to_string(level.value->size());
-    lines_[pointer] = count_.token_line;
+    if (record_) {
+      pointer = level.pointer + "/" + std::to_string(level.value->size());
+      note(pointer, count_.token_line);
+    }
     level.value->push_back(std::move(value));
-    return {&level.value->back(), pointer};
+    return {&level.value->back(), std::move(pointer)};
+  }
+
+  void note(const std::string &pointer, unsigned line) {
+    if (record_) {
+      lines_[pointer] = line;
+    }
   }
 
   bool put(json &&value) {
@@ -159,18 +181,25 @@ class LineRecorder {
   json root_;
   SourceLines lines_;
   std::vector<Level> stack_;
+  bool record_;
   bool failed_ = false;
 };
 
 }  // namespace
 
 std::optional<MapSource> read_json_map(std::string_view text, const std::string &file,
-                                       Diagnostics &findings) {
+                                       Diagnostics &findings, JsonLines lines) {
   LineCount count;
-  LineRecorder recorder(count, file, findings);
-  const CountingIterator first(text.data(), &count);
-  const CountingIterator last(text.data() + text.size(), &count);
-  const bool parsed = json::sax_parse(first, last, &recorder);
+  LineRecorder recorder(count, file, findings, lines);
+  bool parsed = false;
+  if (lines == JsonLines::record) {
+    const CountingIterator first(text.data(), &count);
+    const CountingIterator last(text.data() + text.size(), &count);
+    parsed = json::sax_parse(first, last, &recorder);
+  } else {
+    count = {0, 0};  // findings say "no line" rather than a wrong one
+    parsed = json::sax_parse(text.data(), text.data() + text.size(), &recorder);
+  }
   if (!parsed || recorder.failed()) {
     return std::nullopt;
   }

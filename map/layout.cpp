@@ -77,27 +77,36 @@ uint64_t register_span(const Register &reg) {
 
 std::vector<Identifier> generated_identifiers(const Map &map, const std::string &prefix) {
   std::vector<Identifier> ids;
-  ids.push_back({prefix + "_MAP_H", map.place});
-  ids.push_back({prefix + "_BUS_NUM", map.place});
+  const std::vector<ModuleOf> modules = modules_of(map);
+  size_t count = 2 + map.buses.size() + map.instances.size();
+  for (const ModuleOf &module : modules) {
+    for (const Register &reg : map.blocks[module.block].registers) {
+      count += 2;
+      for (const Field &field : reg.fields) count += 2 + field.enums.size();
+    }
+  }
+  ids.reserve(count);
+  ids.push_back({prefix + "_MAP_H", &map.place});
+  ids.push_back({prefix + "_BUS_NUM", &map.place});
   for (const Bus &bus : map.buses) {
-    ids.push_back({prefix + "_BUS_" + c_identifier(bus.name), bus.place});
+    ids.push_back({prefix + "_BUS_" + c_identifier(bus.name), &bus.place});
   }
   for (const Instance &instance : map.instances) {
-    ids.push_back({prefix + "_" + c_identifier(instance.name), instance.place});
+    ids.push_back({prefix + "_" + c_identifier(instance.name), &instance.place});
   }
-  for (const ModuleOf &module : modules_of(map)) {
+  for (const ModuleOf &module : modules) {
     const Block &block = map.blocks[module.block];
     const std::string module_prefix = prefix + "_" + c_identifier(module.name);
     for (const Register &reg : block.registers) {
       const std::string reg_id = module_prefix + "_" + c_identifier(reg.name);
-      ids.push_back({reg_id, reg.place});
-      ids.push_back({reg_id + "_RESET", reg.place});
+      ids.push_back({reg_id, &reg.place});
+      ids.push_back({reg_id + "_RESET", &reg.place});
       for (const Field &field : reg.fields) {
         const std::string field_id = reg_id + "_" + c_identifier(field.name);
-        ids.push_back({field_id, field.place});
-        ids.push_back({field_id + "_RESET", field.place});
+        ids.push_back({field_id, &field.place});
+        ids.push_back({field_id + "_RESET", &field.place});
         for (const EnumValue &entry : field.enums) {
-          ids.push_back({field_id + "_" + c_identifier(entry.name), entry.place});
+          ids.push_back({field_id + "_" + c_identifier(entry.name), &entry.place});
         }
       }
     }

@@ -56,7 +56,7 @@ uint64_t register_span(const Register &reg);
 // The generated C names of one map, each with the place that makes it.
 struct Identifier {
   std::string name;
-  Place place;
+  const Place *place;  // in the map the names were made from
 };
 // `prefix` is the upper-case chip (or --name) identifier.
 std::vector<Identifier> generated_identifiers(const Map &map, const std::string &prefix);

@@ -187,7 +187,8 @@ class Builder {
                                      const std::string &path, const char *key, bool required,
                                      bool is_signed) {
     const auto found = object.find(key);
-    const Place place{line_of(pointer_append(pointer, key)), path};
+    // The member's line is looked up only for a finding.
+    const auto place = [&] { return Place{line_of(pointer_append(pointer, key)), path}; };
     if (found == object.end()) {
       if (required) {
         error({line_of(pointer), path}, std::string("missing key '") + key + "'");
@@ -204,16 +205,16 @@ class Builder {
     } else if (found->is_string()) {
       parsed = parse_number_text(found->get<std::string>());
       if (!parsed.ok) {
-        error(place, std::string("'") + key + "' is not a number: '" + found->get<std::string>() +
+        error(place(), std::string("'") + key + "' is not a number: '" + found->get<std::string>() +
                          "' (expected decimal or 0x hex digits)");
         return std::nullopt;
       }
     } else {
-      error(place, std::string("'") + key + "' must be a whole number (an integer or a string)");
+      error(place(), std::string("'") + key + "' must be a whole number (an integer or a string)");
       return std::nullopt;
     }
     if (parsed.negative && parsed.magnitude.bit_length() != 0 && !is_signed) {
-      error(place, std::string("'") + key + "' must not be negative");
+      error(place(), std::string("'") + key + "' must not be negative");
       return std::nullopt;
     }
     return parsed;
@@ -354,6 +355,7 @@ class Builder {
     reg.reset = value(object, pointer, path, "reset");
     reg.array = array(object, pointer, path);
     if (const json *fields = member(object, pointer, path, "fields", json::value_t::array, false)) {
+      reg.fields.reserve(fields->size());
       for (size_t i = 0; i < fields->size(); ++i) {
         if (auto field = read_field((*fields)[i], pointer + "/fields/" + std::to_string(i), path, i)) {
           reg.fields.push_back(std::move(*field));
@@ -380,6 +382,7 @@ class Builder {
     block.name = text(object, pointer, path, "name", true);
     block.description = text(object, pointer, path, "description", false);
     if (const json *regs = member(object, pointer, path, "registers", json::value_t::array, true)) {
+      block.registers.reserve(regs->size());
       for (size_t i = 0; i < regs->size(); ++i) {
         if (auto reg = read_register((*regs)[i], pointer + "/registers/" + std::to_string(i), path, i)) {
           block.registers.push_back(std::move(*reg));

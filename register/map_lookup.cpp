@@ -353,6 +353,18 @@ extern "C" int32_t chip_map_find_addr(const chip_map_names *names, uint32_t addr
   return CHIP_MAP_NO_INSTANCE;
 }
 
+extern "C" int32_t chip_map_target_of(const chip_map_names *names, uint32_t inst,
+                                      uint32_t reg_id, uint32_t elem, chip_map_target *target) {
+  if (names == nullptr || target == nullptr) {
+    return CHIP_MAP_BAD_ARGUMENT;
+  }
+  const chip_map_instance *instance = instance_at(*names, HDK_REG_ID_MODULE(reg_id), inst);
+  if (instance == nullptr) {
+    return CHIP_MAP_NO_INSTANCE;
+  }
+  return fill_target(*names, *instance, HDK_REG_ID_INDEX(reg_id), elem, target);
+}
+
 extern "C" int32_t chip_map_name_of(const chip_map_names *names, uint32_t inst, uint32_t reg_id,
                                     uint32_t elem, char *buf, size_t size) {
   if (buf != nullptr && size > 0) {
@@ -361,15 +373,12 @@ extern "C" int32_t chip_map_name_of(const chip_map_names *names, uint32_t inst, 
   if (names == nullptr || (buf == nullptr && size > 0)) {
     return CHIP_MAP_BAD_ARGUMENT;
   }
-  const chip_map_instance *instance = instance_at(*names, HDK_REG_ID_MODULE(reg_id), inst);
-  if (instance == nullptr) {
-    return CHIP_MAP_NO_INSTANCE;
-  }
   chip_map_target found{};
-  const int32_t status = fill_target(*names, *instance, HDK_REG_ID_INDEX(reg_id), elem, &found);
+  const int32_t status = chip_map_target_of(names, inst, reg_id, elem, &found);
   if (status != CHIP_MAP_FOUND) {
     return status;
   }
+  const chip_map_instance &instance = *found.instance;
   const bool array = elem_num(*found.record) != 1;
   const bool field_array = array && bit_indexed(*found.record) && !chip_reg::whole_reg(*found.record);
   char reg_index[16] = "";
@@ -379,7 +388,7 @@ extern "C" int32_t chip_map_name_of(const chip_map_names *names, uint32_t inst, 
                   static_cast<unsigned>(elem));
   }
   const char *field = found.names->field;
-  const int written = std::snprintf(buf, size, "%s.%s%s%s%s%s", instance->name, found.names->reg,
+  const int written = std::snprintf(buf, size, "%s.%s%s%s%s%s", instance.name, found.names->reg,
                                     reg_index, field != nullptr ? "." : "",
                                     field != nullptr ? field : "", field_index);
   return written < 0 ? CHIP_MAP_BAD_ARGUMENT : written;

@@ -165,6 +165,18 @@ CHIP_UTIL_API int32_t chip_map_find(const chip_map_names *names, const char *nam
 CHIP_UTIL_API int32_t chip_map_find_addr(const chip_map_names *names, uint32_t addr,
                                          chip_map_target *target);
 
+/* Fills *target for (module, inst, reg_id, elem) as chip_map_find would for
+ * the name chip_map_name_of gives them, without a search by name: the
+ * way to walk every register of a large map. The module index comes from
+ * reg_id. Returns CHIP_MAP_FOUND, or CHIP_MAP_BAD_ARGUMENT for a null
+ * pointer, CHIP_MAP_NO_INSTANCE when no instance sits at (module, inst),
+ * CHIP_MAP_BAD_ELEMENT for an element past the record's count,
+ * CHIP_MAP_INCONSISTENT for a record index the names or the table lack.
+ * *target is untouched unless found. */
+CHIP_UTIL_API int32_t chip_map_target_of(const chip_map_names *names, uint32_t inst,
+                                         uint32_t reg_id, uint32_t elem,
+                                         chip_map_target *target);
+
 /* Writes the name of (module, inst, reg_id, elem), as chip_map_find reads
  * it ("MAC1.VLAN_PRI[5].PRI"), into buf (size bytes, NUL-terminated; "[n]"
  * only on arrays). Returns the length of the full name, as snprintf does

@@ -73,6 +73,17 @@ TEST(MapLookup, NamesFindTheirAccessOrTheExactRefusal) {
     ASSERT_EQ(chip_map_find(&lc7_map_names, name, &again), CHIP_MAP_FOUND);
     EXPECT_EQ(again.record, target.record);
     EXPECT_EQ(again.addr, target.addr);
+    chip_map_target direct{};
+    ASSERT_EQ(chip_map_target_of(&lc7_map_names, target.inst, target.reg_id, target.elem, &direct),
+              CHIP_MAP_FOUND);
+    EXPECT_EQ(direct.instance, target.instance);
+    EXPECT_EQ(direct.record, target.record);
+    EXPECT_EQ(direct.addr, target.addr);
+    EXPECT_EQ(direct.start_bit, target.start_bit);
+    EXPECT_EQ(direct.field_bits, target.field_bits);
+    EXPECT_EQ(direct.whole_reg_id, target.whole_reg_id);
+    EXPECT_EQ(direct.whole_elem, target.whole_elem);
+    EXPECT_EQ(direct.rmw_zero, target.rmw_zero);
   }
   chip_map_target target{};
   EXPECT_EQ(chip_map_find(nullptr, "MAC0.CTRL", &target), CHIP_MAP_BAD_ARGUMENT);
@@ -119,6 +130,15 @@ TEST(MapLookup, NamesOfIndexesAndTheirRefusals) {
             CHIP_MAP_INCONSISTENT);
   EXPECT_EQ(chip_map_name_of(nullptr, 0, 0, 0, name, sizeof name), CHIP_MAP_BAD_ARGUMENT);
   EXPECT_EQ(chip_map_name_of(&lc7_map_names, 0, LC7_MAC_CTRL, 0, nullptr, 0), 9);  // "MAC0.CTRL"
+  chip_map_target untouched{};
+  untouched.addr = 0xDEADBEEF;
+  EXPECT_EQ(chip_map_target_of(&lc7_map_names, 2, LC7_MAC_CTRL, 0, &untouched), CHIP_MAP_NO_INSTANCE);
+  EXPECT_EQ(chip_map_target_of(&lc7_map_names, 0, LC7_MAC_CTRL, 1, &untouched), CHIP_MAP_BAD_ELEMENT);
+  EXPECT_EQ(chip_map_target_of(&lc7_map_names, 0, HDK_REG_ID(0, 999), 0, &untouched),
+            CHIP_MAP_INCONSISTENT);
+  EXPECT_EQ(chip_map_target_of(&lc7_map_names, 0, LC7_MAC_CTRL, 0, nullptr), CHIP_MAP_BAD_ARGUMENT);
+  EXPECT_EQ(chip_map_target_of(nullptr, 0, LC7_MAC_CTRL, 0, &untouched), CHIP_MAP_BAD_ARGUMENT);
+  EXPECT_EQ(untouched.addr, 0xDEADBEEFu);
   chip_map_names broken = lc7_map_names;
   broken.table = nullptr;
   chip_map_target target{};

@@ -402,7 +402,8 @@ int run_dump(const Command &c, const std::string &only) {
         std::string name = std::string(instance.name) + "." + module.records[r].reg;
         if (count > 1) name += "[" + std::to_string(e) + "]";
         chip_map_target target{};
-        if (chip_map_find(&names, name.c_str(), &target) != CHIP_MAP_FOUND) {
+        if (chip_map_target_of(&names, instance.inst, HDK_REG_ID(instance.module, r), e,
+                               &target) != CHIP_MAP_FOUND) {
           continue;
         }
         const RegisterRead read = read_register(c, name, target);
