@@ -10,7 +10,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
+#include "ratio_report.hpp"
+
 #include <vector>
 
 extern "C" {
@@ -92,22 +93,13 @@ void Read32(benchmark::State &state) {
 
 }  // namespace
 
-// Many short repetitions of each; run with
-// --benchmark_enable_random_interleaving=true so that both sides of a pair
-// see the same machine load, and compare the minimums (or the medians on a
-// quiet machine).
-// The fastest repetition: on a shared machine other load only ever adds
-// time, so the minimum is the steadiest figure of what the code costs.
-double fastest(const std::vector<double> &times) {
-  return *std::min_element(times.begin(), times.end());
-}
-
-// Each pair: the library's function, then its untraced copy.
+// Each pair: the library's function, then its untraced copy; many short
+// repetitions of each, interleaved at random (see ratio_report.hpp).
 #define PAIR(name, traced, untraced)                                                        \
   BENCHMARK(traced)->Name(name "/with_trace_points")->Repetitions(25)->ReportAggregatesOnly() \
-      ->ComputeStatistics("min", fastest);                                                   \
+      ->ComputeStatistics("min", chip_bench::fastest);                                       \
   BENCHMARK(untraced)->Name(name "/without")->Repetitions(25)->ReportAggregatesOnly()        \
-      ->ComputeStatistics("min", fastest)
+      ->ComputeStatistics("min", chip_bench::fastest)
 
 PAIR("write32", Write32<hdk_write_reg32_field>, Write32<untraced_write_reg32_field>);
 PAIR("sim/write32", (Write32<hdk_write_reg32_field, kSimDev>),
@@ -115,4 +107,10 @@ PAIR("sim/write32", (Write32<hdk_write_reg32_field, kSimDev>),
 PAIR("write16", Write16<hdk_write_reg16_field>, Write16<untraced_write_reg16_field>);
 PAIR("read32", Read32<hdk_read_reg32_field>, Read32<untraced_read_reg32_field>);
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv) {
+  std::vector<chip_bench::Ratio> ratios;
+  for (const char *name : {"write32", "sim/write32", "write16", "read32"}) {
+    ratios.push_back({std::string(name) + "/with_trace_points", std::string(name) + "/without"});
+  }
+  return chip_bench::run_with_ratios(argc, argv, std::move(ratios));
+}
