@@ -2,6 +2,7 @@
 #include "json_reader.hpp"
 
 #include <iterator>
+#include <utility>
 #include <vector>
 
 namespace chip::map {
@@ -87,7 +88,7 @@ class LineRecorder {
     if (level.value->contains(name)) {
       report(count_.token_line, "key '" + name + "' appears twice");
     }
-    level.key = name;
+    level.key = std::move(name);  // the lexer's buffer, cleared before its next token
     level.key_line = count_.token_line;
     return true;
   }
@@ -136,7 +137,7 @@ class LineRecorder {
         pointer = pointer_append(level.pointer, level.key);
         note(pointer, level.key_line);
       }
-      json &slot = (*level.value)[level.key] = std::move(value);
+      json &slot = (*level.value)[std::move(level.key)] = std::move(value);
       return {&slot, std::move(pointer)};
     }
     if (record_) {
