@@ -124,6 +124,28 @@ if(TARGET chiputil)
 endif()
 set(CPACK_COMPONENT_TOOL_DEPENDS Runtime)
 
+# chiputil opens libxml2 with dlopen when it reads an IP-XACT file, so no
+# NEEDED entry names it and dpkg-shlibdeps cannot see it: the tool depends
+# on the package that holds the libxml2 built against (Debian 12: libxml2),
+# of at least that version.
+if(TARGET chiputil AND TARGET chip_map_ipxact)
+  get_target_property(chip_util_libxml2_file chip_map_ipxact CHIP_UTIL_LIBXML2_FILE)
+  get_target_property(chip_util_libxml2_version chip_map_ipxact CHIP_UTIL_LIBXML2_VERSION)
+  execute_process(COMMAND dpkg-query -S "${chip_util_libxml2_file}"
+    OUTPUT_VARIABLE chip_util_libxml2_owner ERROR_QUIET
+    RESULT_VARIABLE chip_util_libxml2_query)
+  # "libxml2:amd64: /usr/lib/x86_64-linux-gnu/libxml2.so.2.9.14"
+  if(chip_util_libxml2_query EQUAL 0 AND chip_util_libxml2_owner MATCHES "^([a-z0-9.+-]+)[:,]")
+    set(chip_util_libxml2_package ${CMAKE_MATCH_1})
+  else()
+    set(chip_util_libxml2_package libxml2)
+    message(WARNING "no Debian package holds ${chip_util_libxml2_file}: the chiputil package "
+                    "depends on ${chip_util_libxml2_package}")
+  endif()
+  set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS
+    "${chip_util_libxml2_package} (>= ${chip_util_libxml2_version})")
+endif()
+
 # Dependencies from the binaries' NEEDED entries (libc6, ...), and a shlibs
 # file plus ldconfig trigger for the libraries libchip-util1 provides.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

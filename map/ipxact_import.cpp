@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 // Reads an IP-XACT component with libxml2 into the importer's records
 // (ipxact_model.hpp); ipxact_to_map.cpp then writes the map document.
+// libxml2 is called through the functions xml_library.hpp loads, passed
+// down as `libxml`.
 #include "map/ipxact_import.hpp"
-
-#include <libxml/parser.h>
-#include <libxml/tree.h>
 
 #include <climits>
 #include <map>
@@ -12,6 +11,7 @@
 
 #include "map/ipxact_model.hpp"
 #include "map/ipxact_value.hpp"
+#include "map/xml_library.hpp"
 
 namespace chip::map {
 namespace {
@@ -38,27 +38,28 @@ std::string_view chars(const xmlChar *text) {
   return text == nullptr ? std::string_view{} : std::string_view(reinterpret_cast<const char *>(text));
 }
 
-unsigned line_of(const xmlNode *node) {
-  const long line = xmlGetLineNo(node);
+unsigned line_of(const XmlFunctions &libxml, const xmlNode *node) {
+  const long line = libxml.get_line_no(node);
   return line > 0 && line <= static_cast<long>(UINT_MAX) ? static_cast<unsigned>(line) : 0;
 }
 
 // Trimmed text content of an element (all its text and CDATA).
-std::string text_of(const xmlNode *node) {
+std::string text_of(const XmlFunctions &libxml, const xmlNode *node) {
   if (node == nullptr) return {};
-  xmlChar *content = xmlNodeGetContent(node);
+  xmlChar *content = libxml.node_get_content(node);
   std::string text(chars(content));
-  xmlFree(content);
+  libxml.free_text(content);
   const size_t first = text.find_first_not_of(" \t\r\n");
   if (first == std::string::npos) return {};
   return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-std::optional<std::string> attribute(const xmlNode *node, const char *name) {
-  xmlChar *value = xmlGetProp(node, reinterpret_cast<const xmlChar *>(name));
+std::optional<std::string> attribute(const XmlFunctions &libxml, const xmlNode *node,
+                                     const char *name) {
+  xmlChar *value = libxml.get_prop(node, reinterpret_cast<const xmlChar *>(name));
   if (value == nullptr) return std::nullopt;
   std::string text(chars(value));
-  xmlFree(value);
+  libxml.free_text(value);
   return text;
 }
 
@@ -77,6 +78,7 @@ void one_line(std::string &text) {
 // What the parser saw that stops the import: an entity declaration (the
 // parser is stopped there) or its first error (later ones follow from it).
 struct EntityGuard {
+  const XmlFunctions *libxml;
   std::string name;
   unsigned line = 0;
   std::string first_error;
@@ -99,7 +101,7 @@ void stop_on_entity(void *context, const xmlChar *name, int, const xmlChar *, co
     guard->name = std::string(chars(name));
     guard->line = parser->input != nullptr ? static_cast<unsigned>(parser->input->line) : 0;
   }
-  xmlStopParser(parser);
+  guard->libxml->stop_parser(parser);
 }
 
 void stop_on_unparsed_entity(void *context, const xmlChar *name, const xmlChar *publicId,
@@ -108,10 +110,12 @@ void stop_on_unparsed_entity(void *context, const xmlChar *name, const xmlChar *
 }
 
 struct DocFree {
-  void operator()(xmlDoc *doc) const { xmlFreeDoc(doc); }
+  decltype(&::xmlFreeDoc) free_doc;
+  void operator()(xmlDoc *doc) const { free_doc(doc); }
 };
 struct ParserFree {
-  void operator()(xmlParserCtxt *parser) const { xmlFreeParserCtxt(parser); }
+  decltype(&::xmlFreeParserCtxt) free_parser_ctxt;
+  void operator()(xmlParserCtxt *parser) const { free_parser_ctxt(parser); }
 };
 using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
 
@@ -138,11 +142,13 @@ struct Level {
 
 class Reader {
  public:
-  Reader(const std::string &file, Diagnostics &findings) : file_(file), findings_(findings) {}
+  Reader(const XmlFunctions &libxml, const std::string &file, Diagnostics &findings)
+      : libxml_(libxml), file_(file), findings_(findings) {}
 
   std::optional<Component> read(const xmlNode *root, const IpxactOptions &options);
 
  private:
+  const XmlFunctions &libxml_;
   const std::string &file_;
   Diagnostics &findings_;
   std::string ns_;
@@ -151,10 +157,11 @@ class Reader {
   std::map<std::string, std::string> block_params_;
 
   void error(const xmlNode *node, const std::string &path, std::string message) {
-    findings_.push_back({Severity::error, file_, line_of(node), path, std::move(message)});
+    findings_.push_back({Severity::error, file_, line_of(libxml_, node), path, std::move(message)});
   }
   void warning(const xmlNode *node, const std::string &path, std::string message) {
-    findings_.push_back({Severity::warning, file_, line_of(node), path, std::move(message)});
+    findings_.push_back(
+        {Severity::warning, file_, line_of(libxml_, node), path, std::move(message)});
   }
 
   bool is(const xmlNode *node, std::string_view name) const {
@@ -173,7 +180,7 @@ class Reader {
     return out;
   }
   std::string child_text(const xmlNode *node, std::string_view name) const {
-    return text_of(child(node, name));
+    return text_of(libxml_, child(node, name));
   }
 
   // Constructs this importer does not follow: each refused by name.
@@ -193,7 +200,9 @@ class Reader {
                                  std::map<std::string, std::string> &out) {
     for (const xmlNode *parameter : list) {
       const std::string value = reader.child_text(parameter, "value");
-      if (const auto id = attribute(parameter, "parameterId")) out.emplace(*id, value);
+      if (const auto id = attribute(reader.libxml_, parameter, "parameterId")) {
+        out.emplace(*id, value);
+      }
       out.emplace(reader.child_text(parameter, "name"), value);
     }
   }
@@ -209,7 +218,7 @@ class Reader {
   // The number an element holds; an error finding naming the element and
   // its text when it does not evaluate.
   std::optional<uint64_t> number(const xmlNode *node, const std::string &path) {
-    const std::string text = text_of(node);
+    const std::string text = text_of(libxml_, node);
     const Evaluated result =
         evaluate(text, [this](std::string_view name) { return lookup(name); });
     if (!result.value) {
@@ -278,9 +287,9 @@ Access Reader::access_of(const xmlNode *node, const std::string &path) {
   out.access_node = child(holder, "access");
   out.write_node = child(holder, "modifiedWriteValue");
   out.read_node = child(holder, "readAction");
-  out.access = text_of(out.access_node);
-  out.modified_write = text_of(out.write_node);
-  out.read_action = text_of(out.read_node);
+  out.access = text_of(libxml_, out.access_node);
+  out.modified_write = text_of(libxml_, out.write_node);
+  out.read_action = text_of(libxml_, out.read_node);
   return out;
 }
 
@@ -391,7 +400,7 @@ std::optional<uint64_t> Reader::reset_of(const xmlNode *node, const std::string 
   const xmlNode *resets = child(node, "resets");
   const xmlNode *chosen = nullptr;
   for (const xmlNode *reset : children(resets, "reset")) {
-    if (!attribute(reset, "resetTypeRef")) {
+    if (!attribute(libxml_, reset, "resetTypeRef")) {
       chosen = reset;
       break;
     }
@@ -412,7 +421,7 @@ std::optional<Field> Reader::field(const xmlNode *node, const std::string &regis
   Field out;
   out.name = child_text(node, "name");
   out.description = child_text(node, "description");
-  out.line = line_of(node);
+  out.line = line_of(libxml_, node);
   const std::string path = register_path + " / field " + out.name;
   if (refuse_children(node, path, {"fieldDefinitionRef"})) return std::nullopt;
   const auto lsb = required_number(node, "bitOffset", path);
@@ -434,7 +443,7 @@ std::optional<Field> Reader::field(const xmlNode *node, const std::string &regis
         continue;
       }
       out.enums.push_back({child_text(item, "name"), child_text(item, "description"), *value,
-                           line_of(item)});
+                           line_of(libxml_, item)});
     }
   }
   const auto array = dims(node, *bits, true, path);
@@ -496,7 +505,7 @@ bool Reader::reg(const xmlNode *node, uint64_t offset, std::vector<Level> levels
   proto.description = child_text(node, "description");
   proto.bytes = *size / 8;
   proto.access = *kind;
-  proto.line = line_of(node);
+  proto.line = line_of(libxml_, node);
   bool ok = true;
   bool field_arrays = false;
   for (const xmlNode *field_node : children(node, "field")) {
@@ -604,7 +613,7 @@ std::optional<Block> Reader::block(const xmlNode *node, const std::string &map_p
   out.name = child_text(node, "name");
   out.type_identifier = child_text(node, "typeIdentifier");
   out.description = child_text(node, "description");
-  out.line = line_of(node);
+  out.line = line_of(libxml_, node);
   const std::string path = map_path + " / address block " + out.name;
   block_params_.clear();
   collect_parameters(children(child(node, "parameters"), "parameter"), *this, block_params_);
@@ -635,7 +644,7 @@ std::optional<Block> Reader::block(const xmlNode *node, const std::string &map_p
 std::optional<Component> Reader::read(const xmlNode *root, const IpxactOptions &options) {
   const std::string_view href = root->ns != nullptr ? chars(root->ns->href) : std::string_view{};
   if (chars(root->name) != "component" || (href != kNamespace2014 && href != kNamespace2022)) {
-    findings_.push_back({Severity::error, file_, line_of(root), {},
+    findings_.push_back({Severity::error, file_, line_of(libxml_, root), {},
                          "not an IP-XACT 1685-2014 or 1685-2022 component: root element " +
                              std::string(chars(root->name)) +
                              (href.empty() ? std::string(" without a namespace")
@@ -646,7 +655,7 @@ std::optional<Component> Reader::read(const xmlNode *root, const IpxactOptions &
   Component out;
   out.name = child_text(root, "name");
   out.description = child_text(root, "description");
-  out.line = line_of(root);
+  out.line = line_of(libxml_, root);
   const std::string component_path = "component " + out.name;
   collect_parameters(children(child(root, "parameters"), "parameter"), *this, component_params_);
 
@@ -664,7 +673,7 @@ std::optional<Component> Reader::read(const xmlNode *root, const IpxactOptions &
   }
   if (candidates.size() != 1) {
     findings_.push_back(
-        {Severity::error, file_, line_of(root), component_path,
+        {Severity::error, file_, line_of(libxml_, root), component_path,
          !options.memory_map.empty() ? "no memory map named " + options.memory_map
          : candidates.empty()        ? std::string("no memory map with address blocks")
                                      : std::to_string(candidates.size()) +
@@ -744,47 +753,52 @@ bool Reader::in_bytes(Component &component, const xmlNode *map, const std::strin
 
 // Parses without network, DTD loading or entity expansion; the first
 // entity declaration stops the parser.
-DocPtr parse(std::string_view xml, const std::string &file, Diagnostics &findings) {
+DocPtr parse(const XmlFunctions &libxml, std::string_view xml, const std::string &file,
+             Diagnostics &findings) {
+  DocPtr none(nullptr, DocFree{libxml.free_doc});
   if (xml.size() > static_cast<size_t>(INT_MAX)) {
     findings.push_back({Severity::error, file, 0, {}, "file larger than 2 GiB"});
-    return nullptr;
+    return none;
   }
-  xmlInitParser();
-  std::unique_ptr<xmlParserCtxt, ParserFree> parser(xmlNewParserCtxt());
+  libxml.init_parser();
+  std::unique_ptr<xmlParserCtxt, ParserFree> parser(libxml.new_parser_ctxt(),
+                                                    ParserFree{libxml.free_parser_ctxt});
   if (!parser || parser->sax == nullptr) {
     findings.push_back({Severity::error, file, 0, {}, "out of memory"});
-    return nullptr;
+    return none;
   }
-  EntityGuard guard;
+  EntityGuard guard{&libxml, {}, 0, {}, 0};
   parser->_private = &guard;
   parser->sax->entityDecl = stop_on_entity;
   parser->sax->unparsedEntityDecl = stop_on_unparsed_entity;
   parser->sax->serror = keep_first_error;
-  DocPtr doc(xmlCtxtReadMemory(parser.get(), xml.data(), static_cast<int>(xml.size()), nullptr,
-                               nullptr,
-                               XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
-                                   XML_PARSE_BIG_LINES | XML_PARSE_NOCDATA));
+  DocPtr doc(libxml.ctxt_read_memory(parser.get(), xml.data(), static_cast<int>(xml.size()),
+                                     nullptr, nullptr,
+                                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                                         XML_PARSE_BIG_LINES | XML_PARSE_NOCDATA),
+             DocFree{libxml.free_doc});
   if (!guard.name.empty()) {
     findings.push_back({Severity::error, file, guard.line, {},
                         "the document declares entity " + guard.name +
                             "; entity declarations are refused (no entity is expanded)"});
-    return nullptr;
+    return none;
   }
-  if (doc == nullptr || !parser->wellFormed || xmlDocGetRootElement(doc.get()) == nullptr) {
+  if (doc == nullptr || !parser->wellFormed || libxml.doc_get_root_element(doc.get()) == nullptr) {
     std::string message = guard.first_error.empty() ? "not XML" : guard.first_error;
     while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
     findings.push_back({Severity::error, file, guard.error_line, {}, "XML: " + message});
-    return nullptr;
+    return none;
   }
   return doc;
 }
 
-void import_into(std::string_view xml, const std::string &file, const IpxactOptions &options,
-                 Imported &result) {
-  DocPtr doc = parse(xml, file, result.findings);
+void import_into(const XmlFunctions &libxml, std::string_view xml, const std::string &file,
+                 const IpxactOptions &options, Imported &result) {
+  DocPtr doc = parse(libxml, xml, file, result.findings);
   if (!doc) return;
-  Reader reader(file, result.findings);
-  const std::optional<Component> component = reader.read(xmlDocGetRootElement(doc.get()), options);
+  Reader reader(libxml, file, result.findings);
+  const std::optional<Component> component =
+      reader.read(libxml.doc_get_root_element(doc.get()), options);
   for (const Diagnostic &finding : result.findings) {
     if (finding.severity == Severity::error) return;
   }
@@ -794,9 +808,19 @@ void import_into(std::string_view xml, const std::string &file, const IpxactOpti
 }  // namespace
 
 Imported import_ipxact(std::string_view xml, const std::string &file, const IpxactOptions &options) {
+  return import_ipxact(xml, file, options, xml_library());
+}
+
+Imported import_ipxact(std::string_view xml, const std::string &file, const IpxactOptions &options,
+                       const XmlLibrary &library) {
   Imported result;
   try {
-    import_into(xml, file, options, result);
+    if (library.loaded) {
+      import_into(library.functions, xml, file, options, result);
+    } else {
+      result.findings.push_back({Severity::error, file, 0, {},
+                                 library.error + "; IP-XACT files cannot be read without it"});
+    }
   } catch (const std::exception &failure) {
     // Only allocation can throw here.
     result.doc = nullptr;

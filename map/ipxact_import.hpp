@@ -62,11 +62,20 @@ struct Imported {
   Diagnostics findings; // errors (the map is not usable) and warnings
 };
 
+struct XmlLibrary;  // xml_library.hpp
+
 // Imports `xml`, the text of the file named `file` (used in findings only).
 // Never throws for any input; every refusal is an error finding naming the
 // construct and its line. The document is produced only when no error was
-// found.
+// found. libxml2 is loaded on the first call (xml_library()); when it cannot
+// be, the result is one error finding without a line that names it and
+// what the dynamic loader said.
 Imported import_ipxact(std::string_view xml, const std::string &file,
                        const IpxactOptions &options = {});
+
+// The same through `library` (what load_xml_library() gave), whether or not
+// it loaded.
+Imported import_ipxact(std::string_view xml, const std::string &file, const IpxactOptions &options,
+                       const XmlLibrary &library);
 
 }  // namespace chip::map

@@ -86,6 +86,27 @@ TEST_F(ChiputilImport, ImportsChecksAndShows) {
   EXPECT_EQ(shown.out, chiputil("map show " + json_path).out);
 }
 
+// libxml2 is opened by the first XML file read, never at start-up: the
+// dynamic loader's own log (LD_DEBUG=files) shows when it is.
+TEST_F(ChiputilImport, LibXml2LoadedOnlyToReadXml) {
+  const std::string xml = write("lc7.xml", component(field("EN", 0, 1)));
+  const std::string json_path = dir + "lc7.json";
+  ASSERT_EQ(chiputil("map import " + xml + " -o " + json_path).status, 0);
+  const auto traced = [](const std::string &args) {
+    return test_support::run_tool("/usr/bin/env",
+                                  "LD_DEBUG=files '" + std::string(CHIPUTIL_PATH) + "' " + args);
+  };
+  for (const std::string &args : {std::string("--version"), "map check " + json_path}) {
+    const ToolRun run = traced(args);
+    EXPECT_EQ(run.status, 0) << args;
+    EXPECT_EQ(run.err.find("libxml2"), std::string::npos) << args;
+  }
+  const ToolRun from_xml = traced("map check " + xml);
+  EXPECT_EQ(from_xml.status, 0);
+  EXPECT_NE(from_xml.err.find("file=libxml2"), std::string::npos) << from_xml.err;
+  EXPECT_NE(from_xml.err.find("dynamically loaded by"), std::string::npos) << from_xml.err;
+}
+
 TEST_F(ChiputilImport, RefusalsAndUsage) {
   const std::string toggle = write("toggle.xml", component(field("T", 0, 1, el("modifiedWriteValue", "oneToToggle"))));
   const std::string overlap = write("overlap.xml", component(field("A", 0, 4) + field("B", 2, 4)));
