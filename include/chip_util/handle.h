@@ -114,7 +114,8 @@ CHIP_UTIL_API chip_status chip_field_prepare16(chip_field16 *field, uint32_t dev
 /* ---- Reading and writing through a handle ---------------------------------
  * A null handle or value pointer, or a handle never prepared (null access
  * functions, as a zeroed record or one a refused prepare left alone has):
- * CHIP_REFUSED, no message, nothing called.
+ * CHIP_REFUSED, no message, nothing called. (A read looks at the read
+ * function only, a write at both.)
  *
  * Read: one read call. A field read stores the field of the word read
  * (which starts as 0, so a failing read that stores nothing gives 0); a
