@@ -261,7 +261,11 @@ void Read32Typed(benchmark::State &state) {
   if (!ready(state)) return;
   const chip::typed<field32> &field = g_prepared.t32;
   for (auto _ : state) {
-    const auto value = field.read();
+    // Kept as the baseline keeps them: the status and the value, each in a
+    // register (the whole 12-byte result would be forced to memory).
+    const auto result = field.read();
+    auto value = result.value();
+    benchmark::DoNotOptimize(result.status());
     benchmark::DoNotOptimize(value);
   }
 }
@@ -362,7 +366,11 @@ void Read16Typed(benchmark::State &state) {
   if (!ready(state)) return;
   const chip::typed<field16> &field = g_prepared.t16;
   for (auto _ : state) {
-    const auto value = field.read();
+    // Kept as the baseline keeps them: the status and the value, each in a
+    // register (the whole 12-byte result would be forced to memory).
+    const auto result = field.read();
+    auto value = result.value();
+    benchmark::DoNotOptimize(result.status());
     benchmark::DoNotOptimize(value);
   }
 }
