@@ -18,47 +18,19 @@
 #include <dlfcn.h>
 
 #include "ratio_report.hpp"
+#include "trivial_bus.hpp"
 
 namespace {
 
-constexpr uint32_t kDev = 2;
-constexpr uint32_t kBase = 0x1000;
-constexpr uint32_t kInst = 1;
+using namespace chip_bench;
 
-// One field of a 32-bit register and one of a 16-bit register, bits 4-6.
-enum { kReg32 = 0, kReg16 = 1 };
-const hdk_reg_info kRegs[] = {HDK_REG32_FIELD(0x10, 4, 3), HDK_REG16_FIELD(0x20, 4, 3)};
-constexpr uint32_t kAddr32 = kBase + 0x10;
-constexpr uint16_t kAddr16 = kBase + 0x20;
-constexpr uint32_t kStart = 4;
-constexpr uint32_t kMask = 0x70;
+constexpr uint32_t kDev = 2;
 
 using ctrl32 = chip::reg<uint32_t, 0>;
 using field32 = chip::field<ctrl32, kReg32, 4, 3>;
 using field16 = chip::field<chip::reg<uint16_t, 0>, kReg16, 4, 3>;
 
-uint32_t g_word32;
-uint16_t g_word16;
-int32_t trivial_read16(uint32_t, uint16_t, uint16_t *value) {
-  *value = g_word16;
-  return 0;
-}
-int32_t trivial_write16(uint32_t, uint16_t, uint16_t value) {
-  g_word16 = value;
-  return 0;
-}
-int32_t trivial_read32(uint32_t, uint32_t, uint32_t *value) {
-  *value = g_word32;
-  return 0;
-}
-int32_t trivial_write32(uint32_t, uint32_t, uint32_t value) {
-  g_word32 = value;
-  return 0;
-}
-const hdk_reg_ops kOps = {trivial_read16, trivial_write16, trivial_read32, trivial_write32};
-const hdk_reg_inst kInsts[] = {{0, 0, 0, 2, kRegs}, {kBase, 0, 0, 2, kRegs}};
-const hdk_reg_module kModules[] = {{0, 2, kInsts, 0, 0}};
-hdk_chip_reg_table g_table = {0, 1, kModules, {0, 0, 0, 0, 0}, &kOps};
+hdk_chip_reg_table g_table = {0, 1, kModules, {0, 0, 0, 0, 0}, &kTrivialOps};
 
 struct Prepared {
   chip_field32 h32{};
@@ -175,7 +147,7 @@ bool ready(benchmark::State &state, bool shared = false) {
 // ---- 32-bit writes ----
 
 void Write32Baseline(benchmark::State &state) {
-  const hdk_reg_ops *ops = &kOps;
+  const hdk_reg_ops *ops = &kTrivialOps;
   benchmark::DoNotOptimize(ops);
   uint32_t value = 0;
   for (auto _ : state) {
@@ -228,7 +200,7 @@ void Write32Function(benchmark::State &state) {
 // ---- 32-bit reads ----
 
 void Read32Baseline(benchmark::State &state) {
-  const hdk_reg_ops *ops = &kOps;
+  const hdk_reg_ops *ops = &kTrivialOps;
   benchmark::DoNotOptimize(ops);
   for (auto _ : state) {
     uint32_t word = 0;
@@ -282,7 +254,7 @@ void Read32Function(benchmark::State &state) {
 // ---- 16-bit writes and reads ----
 
 void Write16Baseline(benchmark::State &state) {
-  const hdk_reg_ops *ops = &kOps;
+  const hdk_reg_ops *ops = &kTrivialOps;
   benchmark::DoNotOptimize(ops);
   uint16_t value = 0;
   for (auto _ : state) {
@@ -333,7 +305,7 @@ void Write16Function(benchmark::State &state) {
 }
 
 void Read16Baseline(benchmark::State &state) {
-  const hdk_reg_ops *ops = &kOps;
+  const hdk_reg_ops *ops = &kTrivialOps;
   benchmark::DoNotOptimize(ops);
   for (auto _ : state) {
     uint16_t word = 0;

@@ -13,43 +13,15 @@
 
 #include <benchmark/benchmark.h>
 
+#include "trivial_bus.hpp"
+
 namespace {
+
+using namespace chip_bench;
 
 constexpr uint32_t kSimDev = 1;
 constexpr uint32_t kTrivialDev = 2;
-constexpr uint32_t kBase = 0x1000;
-constexpr uint32_t kInst = 1;
 
-// One field of a 32-bit register and one of a 16-bit register, bits 4-6.
-enum { kReg32 = 0, kReg16 = 1 };
-const hdk_reg_info kRegs[] = {HDK_REG32_FIELD(0x10, 4, 3), HDK_REG16_FIELD(0x20, 4, 3)};
-constexpr uint32_t kAddr32 = kBase + 0x10;
-constexpr uint16_t kAddr16 = kBase + 0x20;
-constexpr uint32_t kStart = 4;
-constexpr uint32_t kMask = 0x70;
-
-uint32_t g_word32;
-uint16_t g_word16;
-int32_t trivial_read16(uint32_t, uint16_t, uint16_t *value) {
-  *value = g_word16;
-  return 0;
-}
-int32_t trivial_write16(uint32_t, uint16_t, uint16_t value) {
-  g_word16 = value;
-  return 0;
-}
-int32_t trivial_read32(uint32_t, uint32_t, uint32_t *value) {
-  *value = g_word32;
-  return 0;
-}
-int32_t trivial_write32(uint32_t, uint32_t, uint32_t value) {
-  g_word32 = value;
-  return 0;
-}
-const hdk_reg_ops kTrivialOps = {trivial_read16, trivial_write16, trivial_read32, trivial_write32};
-
-const hdk_reg_inst kInsts[] = {{0, 0, 0, 2, kRegs}, {kBase, 0, 0, 2, kRegs}};
-const hdk_reg_module kModules[] = {{0, 2, kInsts, 0, 0}};
 hdk_chip_reg_table g_sim_table = {0, 1, kModules, {0, 0, 0, 0, 0}, &chip_sim_reg_ops};
 hdk_chip_reg_table g_trivial_table = {0, 1, kModules, {0, 0, 0, 0, 0}, &kTrivialOps};
 

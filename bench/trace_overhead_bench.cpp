@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include "ratio_report.hpp"
+#include "trivial_bus.hpp"
 
 #include <vector>
 
@@ -25,33 +26,12 @@ int32_t untraced_write_reg16_field(uint32_t dev, uint32_t inst, uint32_t reg_id,
 
 namespace {
 
+using namespace chip_bench;
+
 constexpr uint32_t kDev = 4;
 constexpr uint32_t kSimDev = 5;
 
-uint32_t g_word32;
-uint16_t g_word16;
-int32_t read16(uint32_t, uint16_t, uint16_t *value) {
-  *value = g_word16;
-  return 0;
-}
-int32_t write16(uint32_t, uint16_t, uint16_t value) {
-  g_word16 = value;
-  return 0;
-}
-int32_t read32(uint32_t, uint32_t, uint32_t *value) {
-  *value = g_word32;
-  return 0;
-}
-int32_t write32(uint32_t, uint32_t, uint32_t value) {
-  g_word32 = value;
-  return 0;
-}
-const hdk_reg_ops kOps = {read16, write16, read32, write32};
-
-const hdk_reg_info kRegs[] = {HDK_REG32_FIELD(0x10, 4, 3), HDK_REG16_FIELD(0x20, 4, 3)};
-const hdk_reg_inst kInsts[] = {{0x1000, 0, 0, 2, kRegs}};
-const hdk_reg_module kModules[] = {{0, 1, kInsts, 0, 0}};
-hdk_chip_reg_table g_table = {0, 1, kModules, {0, 0, 0, 0, 0}, &kOps};
+hdk_chip_reg_table g_table = {0, 1, kModules, {0, 0, 0, 0, 0}, &kTrivialOps};
 hdk_chip_reg_table g_sim_table = {0, 1, kModules, {0, 0, 0, 0, 0}, &chip_sim_reg_ops};
 const bool g_ready = [] {
   chip_sim_reset();
@@ -68,7 +48,7 @@ void Write32(benchmark::State &state) {
   }
   uint32_t value = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(kWrite(kOn, 0, 0, 0, value));
+    benchmark::DoNotOptimize(kWrite(kOn, kInst, kReg32, 0, value));
     value = (value + 1) & 7;
   }
 }
@@ -77,7 +57,7 @@ template <int32_t (*kWrite)(uint32_t, uint32_t, uint32_t, uint32_t, uint16_t)>
 void Write16(benchmark::State &state) {
   uint16_t value = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(kWrite(kDev, 0, 1, 0, value));
+    benchmark::DoNotOptimize(kWrite(kDev, kInst, kReg16, 0, value));
     value = static_cast<uint16_t>((value + 1) & 7);
   }
 }
@@ -86,7 +66,7 @@ template <int32_t (*kRead)(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t *)>
 void Read32(benchmark::State &state) {
   uint32_t value = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(kRead(kDev, 0, 0, 0, &value));
+    benchmark::DoNotOptimize(kRead(kDev, kInst, kReg32, 0, &value));
     benchmark::DoNotOptimize(value);
   }
 }

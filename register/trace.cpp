@@ -32,31 +32,12 @@ void deliver(const chip_trace_event &event) {
 
 void field_event(uint32_t kind, const char *function, uint32_t dev, uint32_t width,
                  uint32_t inst, uint32_t reg_id, uint32_t elem, uint32_t value, int32_t status) {
-  chip_trace_event event{};
-  event.kind = kind;
-  event.bus = CHIP_BUS_NONE;
-  event.dev = dev;
-  event.width = width;
-  event.value = value;
-  event.status = status;
-  event.inst = inst;
-  event.reg_id = reg_id;
-  event.elem = elem;
-  event.function = function;
-  deliver(event);
+  deliver({kind, CHIP_BUS_NONE, dev, width, 0, value, status, inst, reg_id, elem, function});
 }
 
 void bus_event(uint32_t kind, uint32_t bus, uint32_t dev, uint32_t width, uint32_t addr,
                uint32_t value, int32_t status) {
-  chip_trace_event event{};
-  event.kind = kind;
-  event.bus = bus;
-  event.dev = dev;
-  event.width = width;
-  event.addr = addr;
-  event.value = value;
-  event.status = status;
-  deliver(event);
+  deliver({kind, bus, dev, width, addr, value, status, 0, 0, 0, nullptr});
 }
 
 }  // namespace chip_trace

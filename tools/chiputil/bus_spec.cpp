@@ -15,35 +15,6 @@
 namespace chiputil {
 namespace {
 
-// A 64-bit number in the tool's one syntax: decimal digits, or 0x and hex
-// digits (never octal); anything else, or too many digits, refuses it.
-std::optional<uint64_t> number(std::string_view text) {
-  const bool is_hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  const std::string_view digits = is_hex ? text.substr(2) : text;
-  const uint64_t base = is_hex ? 16 : 10;
-  if (digits.empty()) {
-    return std::nullopt;
-  }
-  uint64_t value = 0;
-  for (const char c : digits) {
-    uint64_t digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<uint64_t>(c - '0');
-    } else if (is_hex && c >= 'a' && c <= 'f') {
-      digit = static_cast<uint64_t>(c - 'a' + 10);
-    } else if (is_hex && c >= 'A' && c <= 'F') {
-      digit = static_cast<uint64_t>(c - 'A' + 10);
-    } else {
-      return std::nullopt;
-    }
-    if (value > (UINT64_MAX - digit) / base) {
-      return std::nullopt;
-    }
-    value = value * base + digit;
-  }
-  return value;
-}
-
 ParsedBus fail(const std::string &why) {
   return {{}, why};
 }
@@ -70,7 +41,7 @@ ParsedBus parse_bus_spec(std::string_view text) {
     const size_t at = rest.rfind('@');
     target.path = rest.substr(0, at);
     if (at != std::string::npos) {
-      const auto offset = number(rest.substr(at + 1));
+      const auto offset = parse_number64(rest.substr(at + 1), UINT64_MAX);
       if (!offset) {
         return fail("bus " + quoted(all) + ": OFFSET after @ must be a number");
       }
@@ -92,7 +63,7 @@ ParsedBus parse_bus_spec(std::string_view text) {
   parts.push_back(rest.substr(start));
   std::vector<uint64_t> numbers;
   for (size_t i = 1; i < parts.size(); ++i) {
-    const auto value = number(parts[i]);
+    const auto value = parse_number64(parts[i], UINT64_MAX);
     if (!value || *value > 0xFFFF) {
       return fail("bus " + quoted(all) + ": " + quoted(parts[i]) + " is not a number up to 0xffff");
     }

@@ -124,7 +124,7 @@ ParsedOptions parse_options(int argc, char **argv, const std::vector<OptionSpec>
   return parse_arguments(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), wanted);
 }
 
-std::optional<uint32_t> parse_number(std::string_view text, uint32_t max) {
+std::optional<uint64_t> parse_number64(std::string_view text, uint64_t max) {
   const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
   const uint32_t base = hex ? 16 : 10;
   const std::string_view digits = hex ? text.substr(2) : text;
@@ -134,17 +134,19 @@ std::optional<uint32_t> parse_number(std::string_view text, uint32_t max) {
   uint64_t value = 0;
   for (const char c : digits) {
     const int digit = digit_value(c, base);
-    if (digit < 0) {
+    // value * base + digit <= max, tested without overflowing.
+    if (digit < 0 || static_cast<uint64_t>(digit) > max ||
+        value > (max - static_cast<uint64_t>(digit)) / base) {
       return std::nullopt;
     }
-    // Stopping as soon as the value passes max keeps it below 2^32 before
-    // each step, so the step cannot overflow.
     value = value * base + static_cast<uint64_t>(digit);
-    if (value > max) {
-      return std::nullopt;
-    }
   }
-  return static_cast<uint32_t>(value);
+  return value;
+}
+
+std::optional<uint32_t> parse_number(std::string_view text, uint32_t max) {
+  const std::optional<uint64_t> value = parse_number64(text, max);
+  return value ? std::optional<uint32_t>(static_cast<uint32_t>(*value)) : std::nullopt;
 }
 
 }  // namespace chiputil

@@ -61,6 +61,8 @@ ParsedOptions parse_options(int argc, char **argv, const std::vector<OptionSpec>
 // is ten, never octal); a sign, a blank or any other character anywhere
 // refuses the text.
 std::optional<uint32_t> parse_number(std::string_view text, uint32_t max);
+// The same for 64-bit numbers (offsets into a mapping).
+std::optional<uint64_t> parse_number64(std::string_view text, uint64_t max);
 
 // Subcommands: argv[0] is the subcommand's own name.
 int run_j0(int argc, char **argv);

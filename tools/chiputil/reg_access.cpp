@@ -18,28 +18,35 @@ void emit(uint32_t kind, uint32_t dev, uint32_t width, uint32_t addr, uint32_t v
   chip_trace_emit(&event);
 }
 
-int32_t sim_read16(uint32_t dev, uint16_t addr, uint16_t *value) {
-  const int32_t status = chip_sim_reg_ops.read16(dev, addr, value);
-  emit(CHIP_TRACE_BUS_READ, dev, 16, addr, status == 0 ? *value : 0, status);
-  return status;
-}
-int32_t sim_write16(uint32_t dev, uint16_t addr, uint16_t value) {
-  const int32_t status = chip_sim_reg_ops.write16(dev, addr, value);
-  emit(CHIP_TRACE_BUS_WRITE, dev, 16, addr, value, status);
-  return status;
-}
-int32_t sim_read32(uint32_t dev, uint32_t addr, uint32_t *value) {
-  const int32_t status = chip_sim_reg_ops.read32(dev, addr, value);
-  emit(CHIP_TRACE_BUS_READ, dev, 32, addr, status == 0 ? *value : 0, status);
-  return status;
-}
-int32_t sim_write32(uint32_t dev, uint32_t addr, uint32_t value) {
-  const int32_t status = chip_sim_reg_ops.write32(dev, addr, value);
-  emit(CHIP_TRACE_BUS_WRITE, dev, 32, addr, value, status);
+// The simulated chip's access functions, each access reported to the trace
+// callback as the bus backends report theirs. A 16-bit register has a
+// 16-bit address, so the address has the register's type.
+template <typename Word>
+int32_t sim_read(uint32_t dev, Word addr, Word *value) {
+  int32_t status = 0;
+  if constexpr (sizeof(Word) == 2) {
+    status = chip_sim_reg_ops.read16(dev, addr, value);
+  } else {
+    status = chip_sim_reg_ops.read32(dev, addr, value);
+  }
+  emit(CHIP_TRACE_BUS_READ, dev, 8 * sizeof(Word), addr, status == 0 ? *value : 0, status);
   return status;
 }
 
-const hdk_reg_ops kTracedSim = {sim_read16, sim_write16, sim_read32, sim_write32};
+template <typename Word>
+int32_t sim_write(uint32_t dev, Word addr, Word value) {
+  int32_t status = 0;
+  if constexpr (sizeof(Word) == 2) {
+    status = chip_sim_reg_ops.write16(dev, addr, value);
+  } else {
+    status = chip_sim_reg_ops.write32(dev, addr, value);
+  }
+  emit(CHIP_TRACE_BUS_WRITE, dev, 8 * sizeof(Word), addr, value, status);
+  return status;
+}
+
+const hdk_reg_ops kTracedSim = {sim_read<uint16_t>, sim_write<uint16_t>, sim_read<uint32_t>,
+                                 sim_write<uint32_t>};
 
 const char *bus_name(uint32_t bus) {
   switch (bus) {
@@ -97,10 +104,10 @@ int32_t read_at(BusKind kind, uint32_t width, uint32_t addr, uint32_t *value) {
     return chip_bus_read(kToolDev, width, addr, value);
   }
   if (width == 32) {
-    return sim_read32(kToolDev, addr, value);
+    return sim_read<uint32_t>(kToolDev, addr, value);
   }
   uint16_t half = 0;
-  const int32_t status = sim_read16(kToolDev, static_cast<uint16_t>(addr), &half);
+  const int32_t status = sim_read<uint16_t>(kToolDev, static_cast<uint16_t>(addr), &half);
   *value = half;
   return status;
 }
@@ -109,9 +116,9 @@ int32_t write_at(BusKind kind, uint32_t width, uint32_t addr, uint32_t value) {
   if (kind != BusKind::sim) {
     return chip_bus_write(kToolDev, width, addr, value);
   }
-  return width == 32 ? sim_write32(kToolDev, addr, value)
-                     : sim_write16(kToolDev, static_cast<uint16_t>(addr),
-                                   static_cast<uint16_t>(value));
+  return width == 32 ? sim_write<uint32_t>(kToolDev, addr, value)
+                     : sim_write<uint16_t>(kToolDev, static_cast<uint16_t>(addr),
+                                           static_cast<uint16_t>(value));
 }
 
 std::string describe_failure(int32_t status, const std::string &logged) {
