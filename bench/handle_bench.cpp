@@ -146,19 +146,6 @@ bool ready(benchmark::State &state, bool shared = false) {
 
 // ---- 32-bit writes ----
 
-void Write32Baseline(benchmark::State &state) {
-  const hdk_reg_ops *ops = &kTrivialOps;
-  benchmark::DoNotOptimize(ops);
-  uint32_t value = 0;
-  for (auto _ : state) {
-    uint32_t old_word = 0;
-    const int32_t status = ops->read32(kDev, kAddr32, &old_word);
-    benchmark::DoNotOptimize(
-        status | ops->write32(kDev, kAddr32, (old_word & ~kMask) | ((value << kStart) & kMask)));
-    value = (value + 1) & 7;
-  }
-}
-
 void Write32Handle(benchmark::State &state) {
   if (!ready(state)) return;
   uint32_t value = 0;
@@ -198,17 +185,6 @@ void Write32Function(benchmark::State &state) {
 }
 
 // ---- 32-bit reads ----
-
-void Read32Baseline(benchmark::State &state) {
-  const hdk_reg_ops *ops = &kTrivialOps;
-  benchmark::DoNotOptimize(ops);
-  for (auto _ : state) {
-    uint32_t word = 0;
-    benchmark::DoNotOptimize(ops->read32(kDev, kAddr32, &word));
-    uint32_t value = (word & kMask) >> kStart;
-    benchmark::DoNotOptimize(value);
-  }
-}
 
 void Read32Handle(benchmark::State &state) {
   if (!ready(state)) return;
@@ -253,19 +229,6 @@ void Read32Function(benchmark::State &state) {
 
 // ---- 16-bit writes and reads ----
 
-void Write16Baseline(benchmark::State &state) {
-  const hdk_reg_ops *ops = &kTrivialOps;
-  benchmark::DoNotOptimize(ops);
-  uint16_t value = 0;
-  for (auto _ : state) {
-    uint16_t old_word = 0;
-    const int32_t status = ops->read16(kDev, kAddr16, &old_word);
-    const auto merged = static_cast<uint16_t>((old_word & ~kMask) | ((value << kStart) & kMask));
-    benchmark::DoNotOptimize(status | ops->write16(kDev, kAddr16, merged));
-    value = static_cast<uint16_t>((value + 1) & 7);
-  }
-}
-
 void Write16Handle(benchmark::State &state) {
   if (!ready(state)) return;
   uint16_t value = 0;
@@ -301,17 +264,6 @@ void Write16Function(benchmark::State &state) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(hdk_write_reg16_field(kDev, kInst, kReg16, 0, value));
     value = static_cast<uint16_t>((value + 1) & 7);
-  }
-}
-
-void Read16Baseline(benchmark::State &state) {
-  const hdk_reg_ops *ops = &kTrivialOps;
-  benchmark::DoNotOptimize(ops);
-  for (auto _ : state) {
-    uint16_t word = 0;
-    benchmark::DoNotOptimize(ops->read16(kDev, kAddr16, &word));
-    auto value = static_cast<uint16_t>((word & kMask) >> kStart);
-    benchmark::DoNotOptimize(value);
   }
 }
 
@@ -362,25 +314,25 @@ void Read16Function(benchmark::State &state) {
   BENCHMARK(function)->Name(name)->Repetitions(15)->ReportAggregatesOnly()->ComputeStatistics( \
       "min", chip_bench::fastest)
 
-CHIP_BENCH(Write32Baseline, "write32/baseline");
+CHIP_BENCH((write32_baseline<kDev, kTrivialOps>), "write32/baseline");
 CHIP_BENCH(WriteOutOfLine<uint32_t>, "write32/hand_written_out_of_line");
 CHIP_BENCH(Write32Handle, "write32/handle");
 CHIP_BENCH(Write32HandleShared, "write32/handle_shared_lib");
 CHIP_BENCH(Write32Typed, "write32/typed_inline");
 CHIP_BENCH(Write32Function, "write32/field_function");
-CHIP_BENCH(Read32Baseline, "read32/baseline");
+CHIP_BENCH((read32_baseline<kDev, kTrivialOps>), "read32/baseline");
 CHIP_BENCH(ReadOutOfLine<uint32_t>, "read32/hand_written_out_of_line");
 CHIP_BENCH(Read32Handle, "read32/handle");
 CHIP_BENCH(Read32HandleShared, "read32/handle_shared_lib");
 CHIP_BENCH(Read32Typed, "read32/typed_inline");
 CHIP_BENCH(Read32Function, "read32/field_function");
-CHIP_BENCH(Write16Baseline, "write16/baseline");
+CHIP_BENCH((write16_baseline<kDev, kTrivialOps>), "write16/baseline");
 CHIP_BENCH(WriteOutOfLine<uint16_t>, "write16/hand_written_out_of_line");
 CHIP_BENCH(Write16Handle, "write16/handle");
 CHIP_BENCH(Write16HandleShared, "write16/handle_shared_lib");
 CHIP_BENCH(Write16Typed, "write16/typed_inline");
 CHIP_BENCH(Write16Function, "write16/field_function");
-CHIP_BENCH(Read16Baseline, "read16/baseline");
+CHIP_BENCH((read16_baseline<kDev, kTrivialOps>), "read16/baseline");
 CHIP_BENCH(ReadOutOfLine<uint16_t>, "read16/hand_written_out_of_line");
 CHIP_BENCH(Read16Handle, "read16/handle");
 CHIP_BENCH(Read16HandleShared, "read16/handle_shared_lib");
